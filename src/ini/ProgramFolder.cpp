@@ -1,0 +1,62 @@
+#include "ProgramFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace {
+
+QString& Override()
+{
+    static QString folder;
+    return folder;
+}
+
+bool CanWriteIn(const QString& folder)
+{
+    // Asking the file system beats reading permission bits: read-only mounts and ACLs count too.
+    QTemporaryFile probe(folder + QStringLiteral("/.quiltmap-write-test-XXXXXX"));
+    return probe.open();
+}
+
+QString PerUserFolder()
+{
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(base + QStringLiteral("/Quiltmap"));
+}
+
+}  // namespace
+
+QString ExecutableFolder()
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath());
+}
+
+QString ExecutableBaseName()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+QString ProgramFolder()
+{
+    if (!Override().isEmpty())
+        return Override();
+    static const QString folder = [] {
+        const QString own = ExecutableFolder();
+        if (CanWriteIn(own))
+            return own;
+        const QString perUser = PerUserFolder();
+        QDir().mkpath(perUser);
+        return perUser;
+    }();
+    return folder;
+}
+
+void OverrideProgramFolder(const QString& folder)
+{
+    Override() = folder.isEmpty() ? QString() : QDir::cleanPath(folder);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// Reader and writer of INI settings files with the Windows profile-file rules:
+// section and key names match without regard to case; values come back with blanks
+// trimmed and one pair of surrounding double quotes removed, at most 1023 characters;
+// key order is kept; a new key goes to the end of its section, a new section to the end
+// of the file. Every write replaces the file in one step (written beside it, then renamed).
+// Every operation takes an optional file path last; an empty one means strIniName().
+class clsIni {
+public:
+    // strIniName = ProgramFolder() + "/" + ExecutableBaseName() + ".INI"
+    clsIni();
+
+    QString strIniName() const;
+    void setStrIniName(const QString& path);
+
+    // Values of every key with a non-empty value, from index 1 on (index 0 stays empty);
+    // key names at the same indexes when keys is given.
+    void LoadAllKeysInSection(QStringList& values, const QString& section,
+                              QStringList* keys = nullptr, const QString& file = QString());
+    // Replaces the whole section: element i (from 1) under keys[i], or keyStem + i.
+    void SaveAllKeysInSection(const QStringList& values, const QString& section,
+                              const QString& keyStem, const QStringList* keys = nullptr,
+                              const QString& file = QString());
+    void DeleteSection(const QString& section, const QString& file = QString());
+
+    // True for "TRUE", "YES", "1" or "ON" in any case; leaves text in upper case.
+    static bool IsItTrue(QString& text);
+    static QString TrueOrFalse(bool value);   // "TRUE" or "FALSE"
+
+    // The platform's text conversion of a value: booleans "True"/"False", numbers in decimal.
+    static QString ValueText(const QVariant& value);
+
+    QString GetIniString(const QString& section, const QString& key, const QVariant& defaultValue,
+                         const QString& file = QString()) const;
+    void DeleteKey(const QString& section, const QString& key, const QString& file = QString());
+    // Quotes a value with a blank at either end, writes "" for an empty one.
+    // False when the file could not be written (nothing changed then).
+    bool SaveIniString(const QString& section, const QString& key, const QVariant& value,
+                       const QString& file = QString());
+    // Like GetIniString; a missing key (or one holding the sentinel "$!*%") is written with the default first.
+    QString GetIniStringWriteDefault(const QString& section, const QString& key,
+                                     const QVariant& defaultValue, const QString& file = QString());
+
+private:
+    QString m_strIniName;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QString>
+
+#include "MapForm.h"
+#include "Prompter.h"
+
+// Rules of the two coordinate fields: latitude DD.MM.HH (north) and longitude DDD.MM.HH (west),
+// degrees, minutes and hundredths of a minute.
+
+// The platform's leading-number rule, then rounding half to even to a 16-bit integer.
+// False when the number does not fit in 16 bits (the text is then invalid).
+bool ReadLeadingNumber(const QString& text, int16_t& value);
+
+struct CoordinateCheck {
+    bool Valid = false;     // the text is a coordinate (or empty)
+    bool Empty = false;     // nothing but blanks
+    double Value = 0;       // degrees; negated for the longitude (east positive)
+    QString NormalForm;     // "47.36.37" / "122.21.07"; empty unless Valid and not Empty
+};
+
+// The check of a field's text, without any window.
+CoordinateCheck CheckCoordinateText(const QString& text, bool isLongitude);
+
+// "I can't make that into a valid latitude." / "... longitude."
+QString CoordinateRefusal(bool isLongitude);
+
+// The check on a field of the form: writes the normal form back, or tells the user, gives the
+// field the focus and returns false. `value` is written only for a valid, non-empty text.
+bool ParseCoordinate(MapForm& form, Prompter& prompter, MapForm::Field field, bool isLongitude,
+                     bool allowEmpty, double& value);
+
+// Key filters on character codes.
+int16_t UpperCaseKey(int16_t code);
+bool IsDigitKey(int16_t code);
+bool IsAlphaNumericKey(int16_t code);
+// The whole filter of a field: the code to keep (upper-cased), or 0 to swallow the key.
+int16_t FilterLatitudeKey(int16_t code);
+int16_t FilterLongitudeKey(int16_t code);

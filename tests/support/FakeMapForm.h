@@ -1,0 +1,36 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <vector>
+
+#include <QString>
+
+#include "MapForm.h"
+
+// The main window's fields and lists as a plain record.
+class FakeMapForm : public MapForm {
+public:
+    std::map<Field, QString> Texts;
+    std::optional<Field> Focused;
+    ListChoices Lists;
+    bool InputsEnabled = true;
+    QString DownloadCaption = QStringLiteral("&Download");
+    int PreviewChanges = 0;
+    std::vector<QString> Statuses;
+    bool Busy = false;
+
+    QString FieldText(Field field) const override
+    {
+        const auto it = Texts.find(field);
+        return it == Texts.end() ? QString() : it->second;
+    }
+    void SetFieldText(Field field, const QString& text) override { Texts[field] = text; }
+    void FocusField(Field field) override { Focused = field; }
+    ListChoices Choices() const override { return Lists; }
+    void EnableInputs(bool enabled) override { InputsEnabled = enabled; }
+    void SetDownloadCaption(const QString& caption) override { DownloadCaption = caption; }
+    void PreviewChanged() override { ++PreviewChanges; }
+    void ShowTransferStatus(const QString& text) override { Statuses.push_back(text); }
+    void SetBusyPointer(bool busy) override { Busy = busy; }
+};
