@@ -178,7 +178,7 @@ int16_t LatLongToUtm(UtmPoint& point)
     const double cosPhi = std::cos(phi);
     const double tanPhi = std::tan(phi);
 
-    // Snyder (3-21), (8-12) to (8-13), (8-15) to (8-17): the meridional arc from the equator.
+    // Snyder's series for the ellipsoid; the arc M is measured from the equator.
     const double n = a / std::sqrt(1 - e2 * Square(sinPhi));
     const double t = Square(tanPhi);
     const double c = ep2 * Square(cosPhi);
@@ -235,7 +235,7 @@ int16_t UtmToLatLong(UtmPoint& point)
     const double e6 = e4 * e2;
     const double m0 = 0;
 
-    // Snyder (8-20) to (8-25): the footpoint latitude, then the series back from it.
+    // Snyder's inverse series: the footpoint latitude, then the series back from it.
     const double m = y / kK0 + m0;
     const double rootE = std::sqrt(1 - e2);
     const double e1 = (1 - rootE) / (1 + rootE);
