@@ -20,78 +20,27 @@ struct NumberCase {
 };
 
 // Expected values follow the platform's rule: leading number, blanks skipped, halves to even.
+// Full-width and Arabic-Indic digits are no digits; a no-break space is not skipped.
 const NumberCase NumberCases[] = {
-    {u"", true, 0},
-    {u"12W", true, 12},
-    {u"W12", true, 0},
-    {u"1E2", true, 100},
-    {u"1e2", true, 100},
-    {u"1D2", true, 100},
-    {u"1d2", true, 100},
-    {u"1E+2", true, 100},
-    {u"25E-1", true, 2},
-    {u"35e-1", true, 4},
-    {u"1E", true, 1},
-    {u"1E+", true, 1},
-    {u"1EW", true, 1},
-    {u"  7 ", true, 7},
-    {u"1 2", true, 12},
-    {u"\t3\n4", true, 34},
-    {u"1 E 2", true, 100},
-    {u"5\r", true, 5},
-    {u"\r5", true, 0},
-    {u"-5", true, -5},
-    {u"- 5", true, -5},
-    {u"+5", true, 5},
-    {u"+-5", true, 0},
-    {u"-", true, 0},
-    {u".", true, 0},
-    {u"-0", true, 0},
-    {u"0.5", true, 0},
-    {u"1.5", true, 2},
-    {u"2.5", true, 2},
-    {u"3.5", true, 4},
-    {u"-2.5", true, -2},
-    {u"-.5", true, 0},
-    {u".51", true, 1},
-    {u"2.4999", true, 2},
-    {u"1.2.3", true, 1},
-    {u"1,5", true, 1},
-    {u"&HFF", true, 255},
-    {u"&hff", true, 255},
-    {u"&H 1 F", true, 31},
-    {u"&H1G", true, 1},
-    {u"&H", true, 0},
-    {u"&HG", true, 0},
-    {u"&O17", true, 15},
-    {u"&o777", true, 511},
-    {u"&O8", true, 0},
-    {u"&X1", true, 0},
-    {u"&", true, 0},
-    {u"&H7FFF", true, 32767},
-    {u"&O77777", true, 32767},
-    {u"32767", true, 32767},
-    {u"32767.4", true, 32767},
-    {u"-32768", true, -32768},
-    {u"-32768.5", true, -32768},
-    {u"0000000000000000000000000000000000000001", true, 1},
-    {u"0.00000000000000000000000000000001E32", true, 1},
-    {u"1E-999999999999999999999", true, 0},
-    {u"0E999999999999999999999", true, 0},
-    {u"\uFF11\uFF12", true, 0},   // full-width digits are not digits here
-    {u"\u0663", true, 0},         // Arabic-Indic three
-    {u"4\u00A07", true, 4},       // a no-break space is not skipped
-    {u"32767.5", false, 0},
-    {u"32768", false, 0},
-    {u"-32768.6", false, 0},
-    {u"-32769", false, 0},
-    {u"1E5", false, 0},
-    {u"1E400", false, 0},
-    {u"1E999999999999999999999", false, 0},
-    {u"99999999999999999999999999999999999999", false, 0},
-    {u"&H8000", false, 0},
-    {u"&HFFFFFFFFFFFFFFFFFFFF", false, 0},
-    {u"&O100000", false, 0},
+    {u"", true, 0}, {u"12W", true, 12}, {u"W12", true, 0}, {u"1E2", true, 100}, {u"1e2", true, 100},
+    {u"1D2", true, 100}, {u"1d2", true, 100}, {u"1E+2", true, 100}, {u"25E-1", true, 2},
+    {u"35e-1", true, 4}, {u"1E", true, 1}, {u"1E+", true, 1}, {u"1EW", true, 1}, {u"  7 ", true, 7},
+    {u"1 2", true, 12}, {u"\t3\n4", true, 34}, {u"1 E 2", true, 100}, {u"5\r", true, 5},
+    {u"\r5", true, 0}, {u"-5", true, -5}, {u"- 5", true, -5}, {u"+5", true, 5}, {u"+-5", true, 0},
+    {u"-", true, 0}, {u".", true, 0}, {u"-0", true, 0}, {u"0.5", true, 0}, {u"1.5", true, 2},
+    {u"2.5", true, 2}, {u"3.5", true, 4}, {u"-2.5", true, -2}, {u"-.5", true, 0}, {u".51", true, 1},
+    {u"2.4999", true, 2}, {u"1.2.3", true, 1}, {u"1,5", true, 1}, {u"&HFF", true, 255},
+    {u"&hff", true, 255}, {u"&H 1 F", true, 31}, {u"&H1G", true, 1}, {u"&H", true, 0},
+    {u"&HG", true, 0}, {u"&O17", true, 15}, {u"&o777", true, 511}, {u"&O8", true, 0},
+    {u"&X1", true, 0}, {u"&", true, 0}, {u"&H7FFF", true, 32767}, {u"&O77777", true, 32767},
+    {u"32767", true, 32767}, {u"32767.4", true, 32767}, {u"-32768", true, -32768},
+    {u"-32768.5", true, -32768}, {u"0000000000000000000000000000000000000001", true, 1},
+    {u"0.00000000000000000000000000000001E32", true, 1}, {u"1E-999999999999999999999", true, 0},
+    {u"0E999999999999999999999", true, 0}, {u"\uFF11\uFF12", true, 0}, {u"\u0663", true, 0},
+    {u"4\u00A07", true, 4}, {u"32767.5", false, 0}, {u"32768", false, 0}, {u"-32768.6", false, 0},
+    {u"-32769", false, 0}, {u"1E5", false, 0}, {u"1E400", false, 0},
+    {u"1E999999999999999999999", false, 0}, {u"99999999999999999999999999999999999999", false, 0},
+    {u"&H8000", false, 0}, {u"&HFFFFFFFFFFFFFFFFFFFF", false, 0}, {u"&O100000", false, 0},
 };
 
 TEST(ReadLeadingNumber, ReadsTheLeadingNumberAndRoundsHalfToEven)
@@ -113,53 +62,26 @@ struct CoordinateCase {
 };
 
 const CoordinateCase LatitudeCases[] = {
-    {u"47", "47.00.00", 47.0},
-    {u"47.5", "47.05.00", 47.0833333333333},
-    {u"47.36.5", "47.36.50", 47.6083333333333},
-    {u"47.36.05", "47.36.05", 47.6008333333333},
-    {u"47.36.37", "47.36.37", 47.6061666666667},
-    {u"47.", "47.00.00", 47.0},
-    {u"47.36.", "47.36.00", 47.6},
-    {u".5", "00.05.00", 0.0833333333333333},
-    {u"90", "90.00.00", 90.0},
-    {u"90.00.01", nullptr, 0},
-    {u"91", nullptr, 0},
-    {u"47.60", nullptr, 0},
-    {u"4 7", nullptr, 0},
-    {u"47. 5", "47.05.00", 47.0833333333333},
-    // Beyond the worked examples.
-    {u"  47.36.37  ", "47.36.37", 47.6061666666667},
-    {u"4\t7", nullptr, 0},
-    {u"47 .5", nullptr, 0},
-    {u"-1", nullptr, 0},
-    {u"-0", "00.00.00", 0.0},
-    {u"47.-1", nullptr, 0},
-    {u"47.36.-1", nullptr, 0},
-    {u"90.01", nullptr, 0},
-    {u"0.59.99", "00.59.99", 0.9998333333333},
-    {u"47.36.37.5", "47.36.38", 47.6063333333333},
-    {u"47.36.9", "47.36.90", 47.6150000000000},
-    {u"47.36. 9", "47.36.09", 47.6015000000000},
-    {u"&H2F", "47.00.00", 47.0},
-    {u"4.5E1", "04.50.00", 4.83333333333333},
-    {u"1E2", nullptr, 0},
-    {u"99999", nullptr, 0},
+    {u"47", "47.00.00", 47.0}, {u"47.5", "47.05.00", 47.0833333333333},
+    {u"47.36.5", "47.36.50", 47.6083333333333}, {u"47.36.05", "47.36.05", 47.6008333333333},
+    {u"47.36.37", "47.36.37", 47.6061666666667}, {u"47.", "47.00.00", 47.0},
+    {u"47.36.", "47.36.00", 47.6}, {u".5", "00.05.00", 0.0833333333333333},
+    {u"90", "90.00.00", 90.0}, {u"90.00.01", nullptr, 0}, {u"91", nullptr, 0},
+    {u"47.60", nullptr, 0}, {u"4 7", nullptr, 0}, {u"47. 5", "47.05.00", 47.0833333333333},
+    {u"  47.36.37  ", "47.36.37", 47.6061666666667}, {u"4\t7", nullptr, 0}, {u"47 .5", nullptr, 0},
+    {u"-1", nullptr, 0}, {u"-0", "00.00.00", 0.0}, {u"47.-1", nullptr, 0},
+    {u"47.36.-1", nullptr, 0}, {u"90.01", nullptr, 0}, {u"0.59.99", "00.59.99", 0.9998333333333},
+    {u"47.36.37.5", "47.36.38", 47.6063333333333}, {u"47.36.9", "47.36.90", 47.6150000000000},
+    {u"47.36. 9", "47.36.09", 47.6015000000000}, {u"&H2F", "47.00.00", 47.0},
+    {u"4.5E1", "04.50.00", 4.83333333333333}, {u"1E2", nullptr, 0}, {u"99999", nullptr, 0},
     {u"47.99999", nullptr, 0},
 };
 
 const CoordinateCase LongitudeCases[] = {
-    {u"122.21.07", "122.21.07", -122.351166666667},
-    {u"75.5", "075.05.00", -75.0833333333333},
-    {u"180", "180.00.00", -180.0},
-    {u"180.01", nullptr, 0},
-    {u"12W", "012.00.00", -12.0},
-    {u"12.30.100", nullptr, 0},
-    // Beyond the worked examples.
-    {u"0", "000.00.00", 0.0},
-    {u"181", nullptr, 0},
-    {u"180.00.01", nullptr, 0},
-    {u"1E2", "100.00.00", -100.0},
-    {u"W12", "000.00.00", 0.0},
+    {u"122.21.07", "122.21.07", -122.351166666667}, {u"75.5", "075.05.00", -75.0833333333333},
+    {u"180", "180.00.00", -180.0}, {u"180.01", nullptr, 0}, {u"12W", "012.00.00", -12.0},
+    {u"12.30.100", nullptr, 0}, {u"0", "000.00.00", 0.0}, {u"181", nullptr, 0},
+    {u"180.00.01", nullptr, 0}, {u"1E2", "100.00.00", -100.0}, {u"W12", "000.00.00", 0.0},
     {u"122W.21.07", "122.21.07", -122.351166666667},
 };
 
@@ -319,32 +241,11 @@ struct KeyCase {
 };
 
 const KeyCase KeyCases[] = {
-    {'a', 0, 'A'},
-    {'w', 0, 'W'},
-    {'W', 0, 'W'},
-    {'z', 0, 'Z'},
-    {'5', '5', '5'},
-    {'0', '0', '0'},
-    {'9', '9', '9'},
-    {'.', '.', '.'},
-    {'-', 0, 0},
-    {',', 0, 0},
-    {' ', 0, 0},
-    {'@', 0, 0},
-    {'[', 0, 0},
-    {'/', 0, 0},
-    {':', 0, 0},
-    {8, 8, 8},     // Backspace
-    {9, 9, 9},     // Tab
-    {13, 13, 13},  // Enter
-    {3, 3, 3},     // Ctrl+C
-    {14, 0, 0},
-    {22, 0, 0},    // Ctrl+V
-    {24, 0, 0},    // Ctrl+X
-    {0xE9, 0, 0},  // e acute, upper-cased but no letter A to Z
-    {static_cast<int16_t>(0x9AD8), 0, 0},  // a character whose code is negative in 16 bits
-    {-1, 0, 0},
-    {-32768, 0, 0},
+    {'a', 0, 'A'}, {'w', 0, 'W'}, {'W', 0, 'W'}, {'z', 0, 'Z'}, {'5', '5', '5'}, {'0', '0', '0'},
+    {'9', '9', '9'}, {'.', '.', '.'}, {'-', 0, 0}, {',', 0, 0}, {' ', 0, 0}, {'@', 0, 0},
+    {'[', 0, 0}, {'/', 0, 0}, {':', 0, 0}, {8, 8, 8}, {9, 9, 9}, {13, 13, 13}, {3, 3, 3},
+    {14, 0, 0}, {22, 0, 0}, {24, 0, 0}, {0xE9, 0, 0}, {static_cast<int16_t>(0x9AD8), 0, 0},
+    {-1, 0, 0}, {-32768, 0, 0},
 };
 
 TEST(KeyFilters, WholeFieldFilters)
@@ -358,25 +259,25 @@ TEST(KeyFilters, WholeFieldFilters)
 TEST(KeyFilters, UpperCaseInTheAnsiCodePage)
 {
     const std::pair<int16_t, int16_t> cases[] = {
-        {'a', 'A'}, {'z', 'Z'}, {'A', 'A'}, {'1', '1'}, {'`', '`'}, {'{', '{'},
-        {0xE9, 0xC9}, {0xE0, 0xC0}, {0xFE, 0xDE}, {0xF7, 0xF7}, {0xDF, 0xDF},
-        {0xFF, 0x9F}, {0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {8, 8}, {-5, -5},
+        {'a', 'A'}, {'z', 'Z'}, {'A', 'A'}, {'1', '1'}, {'`', '`'}, {'{', '{'}, {0xE9, 0xC9},
+        {0xE0, 0xC0}, {0xFE, 0xDE}, {0xF7, 0xF7}, {0xDF, 0xDF}, {0xFF, 0x9F}, {0x9A, 0x8A},
+        {0x9C, 0x8C}, {0x9E, 0x8E}, {8, 8}, {-5, -5},
     };
     for (const auto& [code, upper] : cases)
         EXPECT_EQ(UpperCaseKey(code), upper) << code;
 }
 
-TEST(KeyFilters, ControlCodesAreZeroToThirteenOnly)
+// Codes 0 to 13 are control keys; a negative code is a character, not a control key.
+TEST(KeyFilters, KeyTests)
 {
-    for (int16_t code : {int16_t(0), int16_t(13), int16_t('7')}) {
-        EXPECT_TRUE(IsDigitKey(code)) << code;
-        EXPECT_TRUE(IsAlphaNumericKey(code)) << code;
-    }
-    for (int16_t code : {int16_t(-1), int16_t(14), int16_t('A')})
+    for (const int16_t code : std::initializer_list<int16_t>{0, 13, '0', '9'})
+        EXPECT_TRUE(IsDigitKey(code) && IsAlphaNumericKey(code)) << code;
+    for (const int16_t code : std::initializer_list<int16_t>{-1, 14, '/', ':', 'A', -32768})
         EXPECT_FALSE(IsDigitKey(code)) << code;
-    EXPECT_TRUE(IsAlphaNumericKey('Q'));
-    EXPECT_FALSE(IsAlphaNumericKey('q'));
-    EXPECT_FALSE(IsAlphaNumericKey(-100));
+    for (const int16_t code : std::initializer_list<int16_t>{'A', 'Q', 'Z'})
+        EXPECT_TRUE(IsAlphaNumericKey(code)) << code;
+    for (const int16_t code : std::initializer_list<int16_t>{'q', '@', '[', -100})
+        EXPECT_FALSE(IsAlphaNumericKey(code)) << code;
 }
 
 }  // namespace
