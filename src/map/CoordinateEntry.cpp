@@ -47,6 +47,13 @@ bool ReadPrefixedNumber(const std::u16string& s, size_t i, int base, int16_t& va
     return true;
 }
 
+// Control codes are 0 to 13; a negative code is a character past the positive half of 16 bits,
+// not a control key.
+bool IsControlKey(int16_t code)
+{
+    return code >= 0 && code <= 13;
+}
+
 }  // namespace
 
 bool ReadLeadingNumber(const QString& text, int16_t& value)
@@ -235,13 +242,6 @@ int16_t UpperCaseKey(int16_t code)
     case 0xFF: return 0x9F;  // y diaeresis
     default: return code;
     }
-}
-
-// Control codes are 0 to 13; a negative code is a character beyond 16 bits' positive half,
-// not a control key.
-static bool IsControlKey(int16_t code)
-{
-    return code >= 0 && code <= 13;
 }
 
 bool IsDigitKey(int16_t code)
