@@ -244,6 +244,12 @@ TEST_F(IniFile, SaveAllKeysInSectionReplacesTheSection)
     ini.LoadAllKeysInSection(loaded, QStringLiteral("FILES"), &loadedKeys);
     EXPECT_EQ(loaded, (QStringList{QString(), QStringLiteral("one"), QStringLiteral(" two ")}));
     EXPECT_EQ(loadedKeys, keys);
+
+    // Values beyond the given names fall back to the stem instead of failing halfway.
+    const QStringList shortKeys{QString(), QStringLiteral("Only")};
+    ASSERT_TRUE(ini.SaveAllKeysInSection(values, QStringLiteral("FILES"), QStringLiteral("File"), &shortKeys));
+    ini.LoadAllKeysInSection(loaded, QStringLiteral("FILES"), &loadedKeys);
+    EXPECT_EQ(loadedKeys, (QStringList{QString(), QStringLiteral("Only"), QStringLiteral("File2")}));
 }
 
 TEST_F(IniFile, LongSectionsLoadWhole)
@@ -323,24 +329,21 @@ TEST_F(IniFile, AReadOnlyFileIsNotReplaced)
     EXPECT_EQ(ReadRaw(), QByteArray("[SETUP]\r\nWIDTH=2\r\n"));
 }
 
+TEST_F(IniFile, SomethingThatCannotBeReadIsNotOverwritten)
+{
+    ini.setStrIniName(dir.path());
+    EXPECT_EQ(ini.GetIniString(QStringLiteral("SETUP"), QStringLiteral("A"), 5), QStringLiteral("5"));
+    EXPECT_FALSE(ini.SaveIniString(QStringLiteral("SETUP"), QStringLiteral("A"), 1));
+    EXPECT_TRUE(QFileInfo(dir.path()).isDir());
+}
+
 TEST_F(IniFile, WithoutAFileNameNothingIsReadOrWritten)
 {
     ini.setStrIniName(QString());
     EXPECT_FALSE(ini.SaveIniString(QStringLiteral("SETUP"), QStringLiteral("A"), 1));
     EXPECT_EQ(ini.GetIniString(QStringLiteral("SETUP"), QStringLiteral("A"), 5), QString());
     EXPECT_EQ(ini.GetIniStringWriteDefault(QStringLiteral("SETUP"), QStringLiteral("A"), 5), QString());
-    // An explicit path still works.
-    const QString other = dir.filePath(QStringLiteral("Other.INI"));
-    EXPECT_TRUE(ini.SaveIniString(QStringLiteral("SETUP"), QStringLiteral("A"), 1, other));
-    EXPECT_EQ(ini.GetIniString(QStringLiteral("SETUP"), QStringLiteral("A"), 5, other), QStringLiteral("1"));
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files) == QStringList{QStringLiteral("Other.INI")});
-}
-
-TEST_F(IniFile, DeletingFromAMissingFileCreatesNothing)
-{
-    EXPECT_TRUE(ini.DeleteKey(QStringLiteral("SETUP"), QStringLiteral("A")));
-    EXPECT_TRUE(ini.DeleteSection(QStringLiteral("SETUP")));
-    EXPECT_FALSE(QFile::exists(ini.strIniName()));
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
 TEST_F(IniFile, ABomAndForeignLineEndsAreKept)
