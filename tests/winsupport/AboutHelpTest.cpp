@@ -43,14 +43,11 @@ TEST(AboutBox, OpenedFromTheMenuShowsTitleVersionAndTheBuiltInCredit)
     EXPECT_EQ(box.Label1->text(), QStringLiteral("The main Corvane32 web site is:-"));
     EXPECT_EQ(box.cmdOk->text(), QStringLiteral("&Ok"));
     EXPECT_FALSE(box.windowFlags() & Qt::WindowStaysOnTopHint);
-}
 
-TEST(AboutBox, AuthorTextReplacesTheCredit)
-{
-    frmAbout box;
-    box.setStrAuthor(QStringLiteral("Someone Else"));
-    box.show();
-    EXPECT_EQ(box.labAuthor->text(), QStringLiteral("Someone Else"));
+    frmAbout another;
+    another.setStrAuthor(QStringLiteral("Someone Else"));
+    another.show();
+    EXPECT_EQ(another.labAuthor->text(), QStringLiteral("Someone Else"));
 }
 
 TEST(AboutBox, EscapeOkAndItsAcceleratorCloseTheBox)
