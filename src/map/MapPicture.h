@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <QImage>
+#include <QRect>
 #include <QString>
 
 // The composed map (picMap, one pixel per map pixel), the scratch tile (picOneTile) and the
@@ -31,7 +33,13 @@ public:
     const QImage& OneTile() const { return m_oneTile; }
 
 private:
+    void RebuildSampleTables();
+    // Redraws only the preview pixels that sample mapRect, exactly as a whole redraw would.
+    void DrawPreviewRect(const QRect& mapRect);
+
     QImage m_map;
     QImage m_oneTile;
     QImage m_preview;
+    std::vector<int> m_sampleColumns;  // map column shown in each preview column
+    std::vector<int> m_sampleRows;     // map row shown in each preview row
 };

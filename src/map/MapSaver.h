@@ -20,7 +20,8 @@ struct SaveRequest {
 };
 
 // Names, writes the ".JPG" and the ".INF", and reports. Returns the base path (without
-// extension) of the saved map, or an empty text when nothing was saved.
+// extension) of the saved map, or an empty text when the pair was not saved: overwrite refused,
+// or a file could not be written (then a warning has said which file and why).
 QString SaveMap(const QImage& map, const SaveRequest& request, Prompter& prompter,
                 const std::function<QDateTime()>& now = &QDateTime::currentDateTime);
 

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <ostream>
+
+#include <QString>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
