@@ -145,8 +145,8 @@ void MapMaker::Impl::FetchTile(const TileKey& tile)
                                 .arg(int(Request.TilesWide) * int(Request.TilesHigh)));
 
     const QString base = TileFileBaseName(TileLibraryFolder, tile);
-    for (const QString extension : {QStringLiteral(".GIF"), QStringLiteral(".JPG")}) {
-        CurrentTileFile = base + extension;
+    for (const char* extension : {".GIF", ".JPG"}) {
+        CurrentTileFile = base + QLatin1String(extension);
         if (QFileInfo(CurrentTileFile).isFile()) {
             // A damaged or foreign file would be taken for the tile for ever: drop it so the
             // next download of this area fetches the tile again.
@@ -404,7 +404,6 @@ void MapMaker::SizeMapPicture()
     const ListChoices choices = d->Form.Choices();
     const auto tiles = [](int16_t index) { return static_cast<int16_t>(qBound(1, index + 1, 8)); };
     d->Picture.SizeMapPicture(tiles(choices.WidthIndex), tiles(choices.HeightIndex));
-    d->Picture.DrawPreview();
     d->Form.PreviewChanged();
 }
 

@@ -244,7 +244,11 @@ bool TestTileServer::Start()
     }
     // The socket listens already; connections made before the loop runs wait in its backlog.
     m_thread = std::thread([server = m_server.get()] { server->listen_after_bind(); });
-    return true;
+    // stop() does nothing until the loop runs, and the library offers no signal for that.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!m_server->is_running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return m_server->is_running();
 }
 
 void TestTileServer::Stop()
