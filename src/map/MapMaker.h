@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include "MapForm.h"
@@ -40,6 +41,9 @@ public:
 
     // Click of cmdOk: starts a download, or cancels the running one.
     void PressOk();
+    // Starts fetching a grid already worked out (PressOk does so after the request checks):
+    // cursor on the top left tile, map picture sized and cleared, window set to downloading.
+    void BeginDownload(const MapRequest& request, const TileGrid& grid);
     void CancelDownload();
     bool Downloading() const;
     // Main window's unload: timer off, transfer cancelled, queued events run once.
@@ -52,6 +56,8 @@ public:
     MapPicture& Picture();
     const MapRequest& Request() const;
     const TileGrid& Grid() const;
+    // Timer1, for observers that count its ticks.
+    const QTimer& FetchTimer() const;
 
 signals:
     // A download ended: finished (after the save question) or cancelled.

@@ -1,0 +1,441 @@
+#include "MapMaker.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include "Inet.h"
+#include "MapRequest.h"
+#include "MapSaver.h"
+#include "TileLibrary.h"
+
+namespace {
+
+constexpr int TickMilliseconds = 250;
+constexpr int ChunkBytes = 1024;
+constexpr int ErrorBoxSeconds = 5;
+
+const QString DownloadCaption = QStringLiteral("&Download");
+const QString CancelCaption = QStringLiteral("&Cancel");
+
+// The status line's text for a transfer state; empty for the states that have none.
+QString TransferStateText(int16_t state, const QString& remoteHost)
+{
+    switch (state) {
+    case Inet::StateIdle: return QStringLiteral("Idle");
+    case Inet::StateResolvingHost: return QStringLiteral("Resolving host");
+    case Inet::StateResolvedHost: return QStringLiteral("Resolved host");
+    case Inet::StateConnecting: return QStringLiteral("Attempting to connect to - ") + remoteHost;
+    case Inet::StateConnected: return QStringLiteral("Connected");
+    case Inet::StateRequestSent: return QStringLiteral("Request sent");
+    case Inet::StateResponseReceived: return QStringLiteral("Received some data");
+    case Inet::StateDisconnecting: return QStringLiteral("Disconnecting");
+    case Inet::StateDisconnected: return QStringLiteral("Disconnected");
+    default: return {};
+    }
+}
+
+QString ClearFailureText(int left)
+{
+    if (left == 1)
+        return QStringLiteral("1 tile could not be deleted from the 'Tile Library' folder. "
+                              "It may be in use by another program or write-protected.");
+    return QStringLiteral("%1 tiles could not be deleted from the 'Tile Library' folder. "
+                          "They may be in use by another program or write-protected.")
+        .arg(left);
+}
+
+}  // namespace
+
+struct MapMaker::Impl {
+    Impl(MapMaker& owner, MapForm& form, Prompter& prompter)
+        : q(owner), Form(form), Ask(prompter)
+    {
+        Timer1.setInterval(TickMilliseconds);
+    }
+
+    MapMaker& q;
+    MapForm& Form;
+    Prompter& Ask;
+
+    MapRequest Request;
+    TileGrid Grid;
+    MapPicture Picture;
+    QTimer Timer1;
+    Inet Inet1;
+
+    bool Downloading = false;
+    bool FetchPending = false;
+    QString CurrentTileFile;
+    QString TileLibraryFolder;
+    QString MapsFolder;
+    QUrl TileServer = ResolveTileServer(QString(), qEnvironmentVariable("QUILTMAP_TILE_SERVER"));
+    int16_t FileNameOption = 1;
+    std::function<QDateTime()> Now = &QDateTime::currentDateTime;
+    int TilesStarted = 0;
+    bool InTick = false;
+
+    void Tick();
+    void FetchTile(const TileKey& tile);
+    void OnTransferStateChanged(int16_t state);
+    void StoreDownloadedTile();
+    bool PasteCurrentTile();
+    void FinishDownload();
+    void Cancel();
+
+    // A failure inside a handler skips the tile, as a failed file step does; nothing escapes
+    // into the event loop.
+    template <typename Handler>
+    void Guarded(Handler&& handler) noexcept
+    {
+        try {
+            handler();
+        } catch (...) {
+            try {
+                Inet1.Cancel();
+            } catch (...) {
+            }
+            FetchPending = false;
+        }
+    }
+};
+
+// The fetch loop: leaves while a tile is in progress, otherwise takes the next tile, top row
+// first and each row from west to east. Cached tiles are pasted at once, so a run of them
+// costs one tick.
+void MapMaker::Impl::Tick()
+{
+    if (InTick)
+        return;
+    if (!Downloading) {
+        Timer1.stop();
+        return;
+    }
+    InTick = true;
+    for (;;) {
+        if (Inet1.StillExecuting() || FetchPending)
+            break;
+        ++Grid.Column;
+        if (Grid.Column >= Request.TilesWide) {
+            Grid.Column = 0;
+            --Grid.Row;
+            if (Grid.Row < 0) {
+                InTick = false;
+                FinishDownload();
+                return;
+            }
+        }
+        TileKey tile;
+        tile.ImageType = Request.ImageType;
+        tile.ScaleCode = Grid.ScaleCode;
+        tile.Zone = Grid.Zone;
+        tile.X = Grid.FirstTileX + Grid.Column;
+        tile.Y = Grid.FirstTileY + Grid.Row;
+        FetchTile(tile);
+    }
+    InTick = false;
+}
+
+void MapMaker::Impl::FetchTile(const TileKey& tile)
+{
+    FetchPending = true;
+    ++TilesStarted;
+    Form.ShowTransferStatus(QStringLiteral("tile %1 of %2")
+                                .arg(TilesStarted)
+                                .arg(int(Request.TilesWide) * int(Request.TilesHigh)));
+
+    const QString base = TileFileBaseName(TileLibraryFolder, tile);
+    for (const char* extension : {".GIF", ".JPG"}) {
+        CurrentTileFile = base + QLatin1String(extension);
+        if (QFileInfo(CurrentTileFile).isFile()) {
+            // A damaged or foreign file would be taken for the tile for ever: drop it so the
+            // next download of this area fetches the tile again.
+            if (!PasteCurrentTile())
+                QFile::remove(CurrentTileFile);
+            FetchPending = false;
+            return;
+        }
+    }
+
+    if (!Inet1.Execute(TileUrl(TileServer, tile)))
+        FetchPending = false;
+}
+
+void MapMaker::Impl::OnTransferStateChanged(int16_t state)
+{
+    switch (state) {
+    case Inet::StateDisconnected:
+        Form.ShowTransferStatus(TransferStateText(state, Inet1.RemoteHost()));
+        FetchPending = false;
+        break;
+    case Inet::StateError: {
+        const QString message = QStringLiteral("An error occurred - ") +
+                                QString::number(Inet1.ResponseCode()) + QLatin1Char(' ') +
+                                Inet1.ResponseInfo();
+        Form.ShowTransferStatus(message);
+        Inet1.Cancel();
+        Ask.InformTimed(message, ErrorBoxSeconds);
+        FetchPending = false;
+        break;
+    }
+    case Inet::StateResponseCompleted:
+        StoreDownloadedTile();
+        FetchPending = false;
+        break;
+    default: {
+        const QString text = TransferStateText(state, Inet1.RemoteHost());
+        if (!text.isEmpty())
+            Form.ShowTransferStatus(text);
+        break;
+    }
+    }
+}
+
+void MapMaker::Impl::StoreDownloadedTile()
+{
+    const StoreResult stored =
+        StoreTile(CurrentTileFile, [this] { return Inet1.GetChunk(ChunkBytes); });
+    switch (stored.Outcome) {
+    case StoreOutcome::NotWritten:
+        Inet1.Cancel();
+        return;
+    case StoreOutcome::TooShort:
+        return;
+    case StoreOutcome::Stored:
+        break;
+    }
+    CurrentTileFile = stored.StoredPath;
+    // A body that is no picture (an error page sent as a success) must not stay in the
+    // library, where it would never be checked again.
+    if (!PasteCurrentTile())
+        QFile::remove(CurrentTileFile);
+}
+
+bool MapMaker::Impl::PasteCurrentTile()
+{
+    if (!Picture.PasteTile(CurrentTileFile, Grid.Column, Grid.Row))
+        return false;
+    Form.PreviewChanged();
+    return true;
+}
+
+void MapMaker::Impl::FinishDownload()
+{
+    Timer1.stop();
+    Downloading = false;
+    Form.EnableInputs(true);
+    Form.SetDownloadCaption(DownloadCaption);
+
+    if (Ask.AskYesNo(QStringLiteral("Do you want to save the map?"))) {
+        SaveRequest save;
+        save.FileNameOption = FileNameOption;
+        save.Description = Request.Description;
+        save.MapsFolder = MapsFolder;
+        save.WestLongitude = Grid.BottomLeft.Longitude;
+        save.NorthLatitude = Grid.TopRight.Latitude;
+        save.EastLongitude = Grid.TopRight.Longitude;
+        save.SouthLatitude = Grid.BottomLeft.Latitude;
+        const QString saved = SaveMap(Picture.Map(), save, Ask, Now);
+        if (!saved.isEmpty())
+            emit q.MapSaved(saved);
+    }
+    emit q.DownloadEnded();
+}
+
+void MapMaker::Impl::Cancel()
+{
+    Timer1.stop();
+    Inet1.Cancel();
+    Downloading = false;
+    Form.SetDownloadCaption(DownloadCaption);
+    Form.EnableInputs(true);
+    // The next download waits on this flag; a cancelled request never clears it itself.
+    FetchPending = false;
+}
+
+MapMaker::MapMaker(MapForm& form, Prompter& prompter, QObject* parent)
+    : QObject(parent), d(new Impl(*this, form, prompter))
+{
+    connect(&d->Timer1, &QTimer::timeout, this, [this] { d->Guarded([this] { d->Tick(); }); });
+    connect(&d->Inet1, &Inet::StateChanged, this, [this](int16_t state) {
+        d->Guarded([this, state] { d->OnTransferStateChanged(state); });
+    });
+}
+
+MapMaker::~MapMaker()
+{
+    d->Timer1.stop();
+    d->Inet1.Cancel();
+    delete d;
+}
+
+void MapMaker::SetTileLibraryFolder(const QString& folder)
+{
+    d->TileLibraryFolder = folder;
+}
+
+void MapMaker::SetMapsFolder(const QString& folder)
+{
+    d->MapsFolder = folder;
+}
+
+QString MapMaker::TileLibraryFolder() const
+{
+    return d->TileLibraryFolder;
+}
+
+QString MapMaker::MapsFolder() const
+{
+    return d->MapsFolder;
+}
+
+void MapMaker::SetTileServer(const QUrl& baseUrl)
+{
+    d->TileServer = baseUrl;
+}
+
+void MapMaker::SetFileNameOption(int16_t option)
+{
+    d->FileNameOption = option;
+}
+
+int16_t MapMaker::FileNameOption() const
+{
+    return d->FileNameOption;
+}
+
+void MapMaker::SetTransferTimeout(int milliseconds)
+{
+    d->Inet1.SetTransferTimeout(milliseconds);
+}
+
+void MapMaker::SetClock(std::function<QDateTime()> now)
+{
+    if (now)
+        d->Now = std::move(now);
+}
+
+void MapMaker::PressOk()
+{
+    if (d->Downloading) {
+        CancelDownload();
+        return;
+    }
+    try {
+        MapRequest request;
+        TileGrid grid;
+        if (PressDownload(d->Form, d->Ask, request, grid))
+            BeginDownload(request, grid);
+    } catch (...) {
+        CancelDownload();
+    }
+}
+
+void MapMaker::BeginDownload(const MapRequest& request, const TileGrid& grid)
+{
+    if (d->Downloading)
+        CancelDownload();
+    d->Request = request;
+    d->Grid = grid;
+    d->Grid.Row = static_cast<int16_t>(request.TilesHigh - 1);
+    d->Grid.Column = -1;
+    d->TilesStarted = 0;
+
+    // Sized from the request itself, so every tile lands on its square.
+    d->Picture.SizeMapPicture(request.TilesWide, request.TilesHigh);
+    d->Picture.Clear();
+    d->Form.PreviewChanged();
+    d->Downloading = true;
+    d->Form.SetDownloadCaption(CancelCaption);
+    d->Form.EnableInputs(false);
+    d->Timer1.start();
+}
+
+void MapMaker::CancelDownload()
+{
+    const bool wasDownloading = d->Downloading;
+    d->Cancel();
+    if (wasDownloading)
+        emit DownloadEnded();
+}
+
+bool MapMaker::Downloading() const
+{
+    return d->Downloading;
+}
+
+void MapMaker::StopAtExit()
+{
+    d->Timer1.stop();
+    d->Inet1.Cancel();
+    QCoreApplication::processEvents();
+    d->Downloading = false;
+    d->FetchPending = false;
+}
+
+void MapMaker::ClearTileLibrary()
+{
+    const QString& folder = d->TileLibraryFolder;
+    if (!TileLibraryHasFiles(folder)) {
+        d->Ask.Inform(QStringLiteral("There aren't any tiles in the 'Tile Library' folder."));
+        return;
+    }
+    if (!d->Ask.AskYesNo(QStringLiteral(
+            "Do you really want to delete all the tiles in the 'Tile Library' folder?")))
+        return;
+
+    d->Form.SetBusyPointer(true);
+    int left = 0;
+    try {
+        left = ClearTileLibraryFolder(folder);
+    } catch (...) {
+        left = -1;
+    }
+    d->Form.SetBusyPointer(false);
+
+    if (left == 0)
+        d->Ask.Inform(QStringLiteral("The tiles have been deleted."));
+    else if (left > 0)
+        d->Ask.Warn(ClearFailureText(left));
+}
+
+void MapMaker::SizeMapPicture()
+{
+    const ListChoices choices = d->Form.Choices();
+    const auto tiles = [](int16_t index) { return static_cast<int16_t>(qBound(1, index + 1, 8)); };
+    d->Picture.SizeMapPicture(tiles(choices.WidthIndex), tiles(choices.HeightIndex));
+    d->Form.PreviewChanged();
+}
+
+MapPicture& MapMaker::Picture()
+{
+    return d->Picture;
+}
+
+const MapRequest& MapMaker::Request() const
+{
+    return d->Request;
+}
+
+const TileGrid& MapMaker::Grid() const
+{
+    return d->Grid;
+}
+
+const QTimer& MapMaker::FetchTimer() const
+{
+    return d->Timer1;
+}
+
+QUrl ResolveTileServer(const QString& settingValue, const QString& environmentValue)
+{
+    QString value = environmentValue.trimmed();
+    if (value.isEmpty())
+        value = settingValue.trimmed();
+    if (value.isEmpty())
+        value = QStringLiteral("http://localhost:8421");
+    // "localhost:8421" would otherwise read as a URL of scheme "localhost".
+    if (!value.contains(QStringLiteral("://")))
+        value.prepend(QStringLiteral("http://"));
+    return QUrl(value, QUrl::TolerantMode);
+}
