@@ -1,7 +1,13 @@
 #include <QApplication>
 
+#include "frmQuiltmap.h"
+
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Quiltmap"));
+    frmQuiltmap window;
+    if (!window.Load())
+        return 1;
+    return QApplication::exec();
 }

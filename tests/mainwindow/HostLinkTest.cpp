@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "HostLink.h"
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A user.reg as Wine writes it: doubled backslashes in key names and values.
+QByteArray UserReg(const QByteArray& folderValueLine)
+{
+    return "WINE REGISTRY Version 2\n"
+           ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n"
+           "[Software\\\\Wine\\\\Explorer] 1700000000\n"
+           "\"Program Folder\"=\"C:\\\\Wrong\"\n\n"
+           "[Software\\\\VB and VBA Program Settings\\\\Wendrel Systems\\\\Corvane32] 1700000001\n"
+           "#time=1d9a1b2c3d4e5f6\n"
+           "\"Other\"=dword:00000001\n"
+           + folderValueLine + "\n\n";
+}
+
+}  // namespace
+
+TEST(HostLink, ReadsTheProgramFolderFromTheWineRegistry)
+{
+    struct Case {
+        const char* name;
+        QByteArray line;
+        bool found;
+        QString windowsPath;
+    } cases[] = {
+        {"plain", "\"Program Folder\"=\"C:\\\\Program Files\\\\Corvane32\"", true,
+         "C:\\Program Files\\Corvane32"},
+        {"name in other case", "\"program folder\"=\"D:\\\\Radio\\\\\"", true, "D:\\Radio\\"},
+        {"expandable string", "\"Program Folder\"=str(2):\"C:\\\\Corvane32\"", true, "C:\\Corvane32"},
+        {"non-ASCII escape", "\"Program Folder\"=\"C:\\\\Funkger\\x00e4te\"", true,
+         QStringLiteral("C:\\Funkger\u00e4te")},
+        {"value missing", "\"Program Files\"=\"C:\\\\X\"", false, {}},
+        {"unterminated", "\"Program Folder\"=\"C:\\\\Corv", false, {}},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString reg = dir.filePath(QStringLiteral("user.reg"));
+        WriteFile(reg, UserReg(c.line));
+        QString value;
+        EXPECT_EQ(ReadRegistryValue(reg, QStringLiteral("Software\\VB and VBA Program Settings\\Wendrel Systems\\Corvane32"),
+                                    QStringLiteral("Program Folder"), value),
+                  c.found);
+        if (c.found) {
+            EXPECT_EQ(value, c.windowsPath);
+        }
+    }
+    QString value;
+    EXPECT_FALSE(ReadRegistryValue(dir.filePath(QStringLiteral("missing.reg")), QStringLiteral("A"),
+                                   QStringLiteral("B"), value));
+}
+
+TEST(HostLink, MapsWindowsPathsThroughThePrefixDrives)
+{
+    QTemporaryDir dir;
+    const QString prefix = dir.path();
+    QDir().mkpath(prefix + QStringLiteral("/drive_c/Corvane32"));
+    QDir().mkpath(prefix + QStringLiteral("/elsewhere/Radio"));
+    QDir().mkpath(prefix + QStringLiteral("/dosdevices"));
+    ASSERT_TRUE(QFile::link(prefix + QStringLiteral("/elsewhere"), prefix + QStringLiteral("/dosdevices/d:")));
+
+    EXPECT_EQ(WindowsPathToUnix(prefix, QStringLiteral("C:\\Corvane32")), prefix + QStringLiteral("/drive_c/Corvane32"));
+    EXPECT_EQ(WindowsPathToUnix(prefix, QStringLiteral("d:\\Radio\\")), QDir(prefix).canonicalPath() + QStringLiteral("/elsewhere/Radio"));
+    EXPECT_EQ(WindowsPathToUnix(prefix, QStringLiteral("E:\\Nowhere")), QString());
+    EXPECT_EQ(WindowsPathToUnix(prefix, QStringLiteral("\\\\server\\share")), QString());
+    EXPECT_EQ(WindowsPathToUnix(prefix, QString()), QString());
+}
+
+TEST(HostLink, FindHostFolderAddsTheSeparator)
+{
+    QTemporaryDir dir;
+    const QString prefix = dir.path();
+    QString folder = QStringLiteral("unchanged");
+    EXPECT_FALSE(FindHostFolder(prefix, folder));   // no user.reg
+    EXPECT_EQ(folder, QStringLiteral("unchanged"));
+
+    WriteFile(prefix + QStringLiteral("/user.reg"),
+              UserReg("\"Program Folder\"=\"C:\\\\Program Files\\\\Corvane32\""));
+    ASSERT_TRUE(FindHostFolder(prefix, folder));
+    EXPECT_EQ(folder, prefix + QStringLiteral("/drive_c/Program Files/Corvane32/"));
+}
+
+TEST(HostLink, ToolEntryNamesTheProgramThroughDriveZ)
+{
+    EXPECT_EQ(ToolEntryText(QStringLiteral("Quiltmap"), QStringLiteral("/opt/quiltmap/Quiltmap")),
+              QByteArray("Quiltmap\r\nZ:\\opt\\quiltmap\\Quiltmap\r\nFalse\r\nFalse\r\n"));
+    EXPECT_EQ(ToolEntryText(QStringLiteral("Quiltmap"), QStringLiteral("/home/ham radio/Quiltmap")),
+              QByteArray("Quiltmap\r\n\"Z:\\home\\ham radio\\Quiltmap\"\r\nFalse\r\nFalse\r\n"));
+}
+
+TEST(HostLink, ToolEntryIsWrittenOnceAndNeverRewritten)
+{
+    QTemporaryDir dir;
+    const QString host = dir.path() + u'/';
+    AddToHostTools(host, QStringLiteral("Quiltmap"), QStringLiteral("/opt/q/Quiltmap"));
+    const QString xtr = host + QStringLiteral("Quiltmap.XTR");
+    EXPECT_EQ(ReadFile(xtr), QByteArray("Quiltmap\r\nZ:\\opt\\q\\Quiltmap\r\nFalse\r\nFalse\r\n"));
+
+    WriteFile(xtr, "edited by the host\r\n");
+    AddToHostTools(host, QStringLiteral("Quiltmap"), QStringLiteral("/opt/q/Quiltmap"));
+    EXPECT_EQ(ReadFile(xtr), QByteArray("edited by the host\r\n"));
+
+    // A host folder that is gone: nothing written, nothing thrown.
+    AddToHostTools(dir.path() + QStringLiteral("/gone/"), QStringLiteral("Quiltmap"),
+                   QStringLiteral("/opt/q/Quiltmap"));
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/gone")));
+}

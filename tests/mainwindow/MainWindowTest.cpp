@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ContextIDs.h"
+#include "MapMaker.h"
+#include "ProgramFolder.h"
+#include "ScriptedPrompter.h"
+#include "TestTileServer.h"
+#include "frmQuiltmap.h"
+
+namespace {
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Key names of the settings file in file order.
+QStringList KeysInOrder(const QString& iniFile)
+{
+    QStringList keys;
+    for (const QByteArray& line : ReadFile(iniFile).split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0)
+            keys << QString::fromUtf8(line.left(equals)).trimmed();
+    }
+    return keys;
+}
+
+// A program started in a folder of its own, with its own Wine prefix and tile server.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(programDir.isValid());
+        OverrideProgramFolder(programDir.path());
+        qputenv("WINEPREFIX", prefixDir.path().toUtf8());
+        ASSERT_TRUE(server.Start());
+        qputenv("QUILTMAP_TILE_SERVER", server.BaseUrl().toString().toUtf8());
+    }
+
+    void TearDown() override
+    {
+        if (window && window->isVisible())
+            window->close();
+        window.reset();
+        server.Stop();
+        OverrideProgramFolder(QString());
+    }
+
+    void Start()
+    {
+        window = std::make_unique<frmQuiltmap>(&prompter);
+        ASSERT_TRUE(window->Load());
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    template <typename T>
+    T* Control(const char* name)
+    {
+        T* control = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+
+    QAction* Action(const char* name)
+    {
+        return window->findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    // Types the point and description and presses "&Download" with the mouse.
+    void RequestMap(const QString& lat, const QString& lon, const QString& description)
+    {
+        auto* txtLat = Control<QLineEdit>("txtLat");
+        txtLat->setFocus();
+        QTest::keyClicks(txtLat, lat);
+        QTest::keyClick(txtLat, Qt::Key_Tab);
+        QTest::keyClicks(Control<QLineEdit>("txtLong"), lon);
+        auto* txtDesc = Control<QLineEdit>("txtDesc");
+        txtDesc->setFocus();
+        QTest::keyClicks(txtDesc, description);
+        QTest::mouseClick(Control<QPushButton>("cmdOk"), Qt::LeftButton);
+    }
+
+    bool WaitForDownloadEnd()
+    {
+        return QTest::qWaitFor([&] { return !window->Maker().Downloading(); }, 20000);
+    }
+
+    QString IniFile() const { return programDir.filePath(ExecutableBaseName() + QStringLiteral(".INI")); }
+
+    QTemporaryDir programDir;
+    QTemporaryDir prefixDir;
+    TestTileServer server;
+    ScriptedPrompter prompter;
+    std::unique_ptr<frmQuiltmap> window;
+};
+
+TEST_F(MainWindowTest, FirstStartShowsTheDefaultsAndOpensTheHelpOnce)
+{
+    Start();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quiltmap  V1.00"));
+    EXPECT_EQ(Control<QComboBox>("cmbScale")->currentText(), QStringLiteral("1 metre/pixel"));
+    EXPECT_EQ(Control<QComboBox>("cmbScale")->itemText(9), QStringLiteral("512 metres/pixel"));
+    EXPECT_EQ(Control<QComboBox>("cmbWidth")->currentText(), QStringLiteral("1000 pixels"));
+    EXPECT_EQ(Control<QComboBox>("cmbHeight")->currentText(), QStringLiteral("1000 pixels"));
+    EXPECT_EQ(Control<QComboBox>("cmbType")->currentText(), QStringLiteral("DOQ photo"));
+    EXPECT_TRUE(Control<QRadioButton>("optCentre")->isChecked());
+    EXPECT_EQ(QApplication::focusWidget(), Control<QLineEdit>("txtLat"));
+    EXPECT_NE(ContextIDs::HelpWindow(), nullptr);
+    EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("Tile Library"))).isDir());
+    EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("Maps"))).isDir());   // no host program
+
+    window->close();
+    EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
+    EXPECT_EQ(KeysInOrder(IniFile()),
+              QStringList({"MAIN_LEFT", "MAIN_TOP", "MAIN_WIDTH", "MAIN_HEIGHT", "MAIN_MAXIMIZED",
+                           "FILE_NAME_OPTION", "RESOLUTION", "IMAGE_TYPE", "WIDTH", "HEIGHT",
+                           "REF_POINT", "FIRST_TIME"}));
+
+    Start();   // the second start opens no help
+    EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
+}
+
+TEST_F(MainWindowTest, MakesAMapEndToEndAndTakesItFromTheLibraryTheSecondTime)
+{
+    Start();
+    ContextIDs::CloseHelp();
+    Action("mnuFileNameOpt0")->trigger();   // name maps from their description
+    Control<QComboBox>("cmbScale")->setCurrentIndex(2);
+    Control<QComboBox>("cmbWidth")->setCurrentIndex(1);
+    Control<QComboBox>("cmbHeight")->setCurrentIndex(1);
+
+    QSignalSpy saved(&window->Maker(), &MapMaker::MapSaved);
+    RequestMap(QStringLiteral("47.36.37"), QStringLiteral("122.21.07"), QStringLiteral("Lake Union"));
+    EXPECT_EQ(Control<QPushButton>("cmdOk")->text(), QStringLiteral("&Cancel"));
+    EXPECT_FALSE(Control<QLineEdit>("txtLat")->isEnabled());
+    ASSERT_TRUE(WaitForDownloadEnd());
+    ASSERT_EQ(saved.count(), 1);
+    EXPECT_EQ(Control<QPushButton>("cmdOk")->text(), QStringLiteral("&Download"));
+    EXPECT_EQ(server.RequestCount(), 4);
+    EXPECT_EQ(prompter.Texts(ScriptedPrompter::Kind::YesNo),
+              std::vector<QString>{QStringLiteral("Do you want to save the map?")});
+
+    // Each square of the picture comes from its own tile.
+    const QString base = programDir.filePath(QStringLiteral("Maps/Lake Union"));
+    const QImage map(base + QStringLiteral(".JPG"));
+    ASSERT_EQ(map.size(), QSize(400, 400));
+    const TileGrid& grid = window->Maker().Grid();
+    for (int column = 0; column < 2; ++column) {
+        for (int row = 0; row < 2; ++row) {
+            const QColor expected = TestTileServer::TileColour(grid.FirstTileX + column, grid.FirstTileY + row);
+            const QColor actual = map.pixelColor(column * 200 + 100, 400 - (row + 1) * 200 + 100);
+            EXPECT_NEAR(actual.red(), expected.red(), 8) << column << "," << row;
+            EXPECT_NEAR(actual.green(), expected.green(), 8) << column << "," << row;
+            EXPECT_NEAR(actual.blue(), expected.blue(), 8) << column << "," << row;
+        }
+    }
+    const QByteArray inf = ReadFile(base + QStringLiteral(".INF"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral(
+                    "^122\\.2\\d\\.\\d{3}W,47\\.3\\d\\.\\d{3}N\r\n122\\.2\\d\\.\\d{3}W,47\\.3\\d\\.\\d{3}N\r\nLake Union\r\n$"))
+                    .match(QString::fromLatin1(inf))
+                    .hasMatch())
+        << inf.toStdString();
+
+    // The same map again: every tile from the library, no request.
+    prompter.Answers = {true, true};   // save, overwrite
+    QTest::mouseClick(Control<QPushButton>("cmdOk"), Qt::LeftButton);
+    ASSERT_TRUE(WaitForDownloadEnd());
+    EXPECT_EQ(server.RequestCount(), 4);
+    EXPECT_EQ(saved.count(), 2);
+}
+
+TEST_F(MainWindowTest, ClosingDuringADownloadAsksNothingAndSavesTheSettings)
+{
+    server.SetDefaultAnswer(TileAnswer::Hung());
+    Start();
+    ContextIDs::CloseHelp();
+    Control<QComboBox>("cmbWidth")->setCurrentIndex(0);
+    Control<QComboBox>("cmbScale")->setCurrentIndex(3);
+    RequestMap(QStringLiteral("40"), QStringLiteral("107.30"), QStringLiteral("Hung"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.ActiveCount() == 1; }, 10000));
+
+    prompter.Log.clear();
+    window->close();
+    EXPECT_FALSE(window->Maker().Downloading());
+    EXPECT_TRUE(prompter.Log.empty());
+    const QByteArray ini = ReadFile(IniFile());
+    EXPECT_TRUE(ini.contains("RESOLUTION=3")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("WIDTH=0")) << ini.toStdString();
+}
+
+TEST_F(MainWindowTest, InvalidCoordinateKeepsTheFocus)
+{
+    Start();
+    auto* txtLat = Control<QLineEdit>("txtLat");
+    auto* txtDesc = Control<QLineEdit>("txtDesc");
+    QTest::keyClicks(txtLat, QStringLiteral("91"));
+
+    QTest::keyClick(txtLat, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), txtLat);
+    QTest::mouseClick(txtDesc, Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), txtLat);
+    EXPECT_EQ(prompter.Texts(ScriptedPrompter::Kind::Inform),
+              std::vector<QString>(2, QStringLiteral("I can't make that into a valid latitude.")));
+
+    txtLat->selectAll();
+    QTest::keyClicks(txtLat, QStringLiteral("47.5"));
+    QTest::keyClick(txtLat, Qt::Key_Tab);
+    EXPECT_EQ(txtLat->text(), QStringLiteral("47.05.00"));
+    EXPECT_EQ(QApplication::focusWidget(), Control<QLineEdit>("txtLong"));
+}
+
+TEST_F(MainWindowTest, KeyFiltersAndAccelerators)
+{
+    Start();
+    ContextIDs::CloseHelp();
+    auto* txtLat = Control<QLineEdit>("txtLat");
+    auto* txtLong = Control<QLineEdit>("txtLong");
+    QTest::keyClicks(txtLat, QStringLiteral("4a-,7"));
+    EXPECT_EQ(txtLat->text(), QStringLiteral("47"));
+    txtLong->setFocus();
+    QTest::keyClicks(txtLong, QStringLiteral("12w"));
+    EXPECT_EQ(txtLong->text(), QStringLiteral("12W"));
+
+    // Alt+D presses "&Download", whose checks start with the (empty) latitude.
+    txtLat->clear();
+    Control<QLineEdit>("txtDesc")->setFocus();
+    prompter.Log.clear();
+    QTest::keyClick(window.get(), Qt::Key_D, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.Log.empty(); }, 2000));
+    EXPECT_EQ(prompter.Log.front().text, QStringLiteral("I can't make that into a valid latitude."));
+    EXPECT_EQ(QApplication::focusWidget(), txtLat);
+}
+
+TEST_F(MainWindowTest, KeepsItsMinimumSize)
+{
+    Start();
+    window->resize(300, 200);
+    EXPECT_GE(window->frameGeometry().width(), 500);
+    EXPECT_GE(window->frameGeometry().height(), 360);
+}
+
+TEST_F(MainWindowTest, HostProgramUnderWineGetsTheToolEntryAndTheMaps)
+{
+    const QString prefix = prefixDir.path();
+    QDir().mkpath(prefix + QStringLiteral("/drive_c/Corvane32/Maps"));
+    WriteFile(prefix + QStringLiteral("/user.reg"),
+              "WINE REGISTRY Version 2\n\n"
+              "[Software\\\\VB and VBA Program Settings\\\\Wendrel Systems\\\\Corvane32] 1700000001\n"
+              "\"Program Folder\"=\"C:\\\\Corvane32\"\n");
+    Start();
+    const QString host = prefix + QStringLiteral("/drive_c/Corvane32/");
+    EXPECT_EQ(window->HostFolder(), host);
+    EXPECT_EQ(window->Maker().MapsFolder(), host + QStringLiteral("Maps/"));
+    EXPECT_FALSE(QFileInfo::exists(programDir.filePath(QStringLiteral("Maps"))));
+
+    QString expectedLine2 = QStringLiteral("Z:") + QCoreApplication::applicationFilePath();
+    expectedLine2.replace(u'/', u'\\');
+    const QByteArray xtr = ReadFile(host + ExecutableBaseName() + QStringLiteral(".XTR"));
+    EXPECT_EQ(xtr, "Quiltmap\r\n" + expectedLine2.toLatin1() + "\r\nFalse\r\nFalse\r\n");
+}
+
+TEST_F(MainWindowTest, StartUpThatCannotMakeItsFoldersSaysSoAndEnds)
+{
+    WriteFile(programDir.filePath(QStringLiteral("Tile Library")), "not a folder");
+    window = std::make_unique<frmQuiltmap>(&prompter);
+    EXPECT_FALSE(window->Load());
+    const auto warnings = prompter.Texts(ScriptedPrompter::Kind::Warn);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("Tile Library"))) << warnings[0].toStdString();
+}
+
+}  // namespace
