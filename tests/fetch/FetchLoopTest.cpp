@@ -402,3 +402,52 @@ TEST_F(FetchLoopTest, StopAtExitLeavesNoTileAndNoQuestion)
 }
 
 }  // namespace
+
+namespace {
+
+// From the fields of the window to the saved map, through the request checks and the grid.
+TEST_F(FetchLoopTest, PressOkDownloadsTheRequestedGridAndSavesIt)
+{
+    form.Texts[MapForm::Field::Latitude] = QStringLiteral("47.36.37");
+    form.Texts[MapForm::Field::Longitude] = QStringLiteral("122.21.07");
+    form.Texts[MapForm::Field::Description] = QStringLiteral("Lake Union");
+    form.Lists.ScaleIndex = 2;
+    form.Lists.WidthIndex = 1;
+    form.Lists.HeightIndex = 1;
+    form.Lists.TypeIndex = 1;
+    maker->SetFileNameOption(0);
+    prompter.DefaultAnswer = true;
+    QSignalSpy ended(maker.get(), &MapMaker::DownloadEnded);
+    QSignalSpy saved(maker.get(), &MapMaker::MapSaved);
+
+    maker->PressOk();
+    ASSERT_TRUE(maker->Downloading());
+    ASSERT_TRUE(ended.wait(WaitMs));
+
+    const TileGrid& grid = maker->Grid();
+    EXPECT_EQ(grid.Zone, 10);
+    const auto query = [&grid](int column, int row) {
+        return QStringLiteral("T=2&S=12&X=%1&Y=%2&Z=10")
+            .arg(grid.FirstTileX + column)
+            .arg(grid.FirstTileY + row);
+    };
+    EXPECT_EQ(server.Queries(),
+              (std::vector<QString>{query(0, 1), query(1, 1), query(0, 0), query(1, 0)}));
+    EXPECT_TRUE(Near(Square(1, 1), TestTileServer::TileColour(grid.FirstTileX + 1, grid.FirstTileY), 6));
+    ASSERT_EQ(saved.count(), 1);
+    EXPECT_EQ(saved.at(0).at(0).toString(), maps.filePath(QStringLiteral("Lake Union")));
+    EXPECT_TRUE(QFile::exists(maps.filePath(QStringLiteral("Lake Union.JPG"))));
+    EXPECT_TRUE(QFile::exists(maps.filePath(QStringLiteral("Lake Union.INF"))));
+}
+
+TEST_F(FetchLoopTest, MapPictureFollowsTheSizeLists)
+{
+    form.Lists.WidthIndex = 2;
+    form.Lists.HeightIndex = 0;
+    const int changes = form.PreviewChanges;
+    maker->SizeMapPicture();
+    EXPECT_EQ(maker->Picture().Map().size(), QSize(600, 200));
+    EXPECT_GT(form.PreviewChanges, changes);
+}
+
+}  // namespace
