@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 
 #include <QDir>
@@ -187,16 +188,6 @@ TEST_F(FetchLoopTest, TakesRowsFromTheTopWestToEastAndComposesThem)
     EXPECT_TRUE(has("Request sent"));
 }
 
-TEST_F(FetchLoopTest, WindowReadsCancelWhileDownloading)
-{
-    server.SetDefaultAnswer(TileAnswer::Hung());
-    Begin(1, 1);
-    EXPECT_TRUE(maker->Downloading());
-    EXPECT_EQ(form.DownloadCaption.toStdString(), "&Cancel");
-    EXPECT_FALSE(form.InputsEnabled);
-    maker->CancelDownload();
-}
-
 TEST_F(FetchLoopTest, CachedMapIsPastedAndFinishedWithinTheFirstTick)
 {
     for (int x = X0; x < X0 + 3; ++x)
@@ -328,9 +319,11 @@ TEST_F(FetchLoopTest, CancelDuringARequestAndStartAgain)
     server.SetDefaultAnswer(TileAnswer::Hung());
     QSignalSpy ended(maker.get(), &MapMaker::DownloadEnded);
     Begin(2, 2);
+    EXPECT_EQ(form.DownloadCaption.toStdString(), "&Cancel");
+    EXPECT_FALSE(form.InputsEnabled);
     QTRY_VERIFY_WITH_TIMEOUT(server.ActiveCount() == 1, WaitMs);
 
-    maker->PressOk();   // reads "&Cancel" now
+    maker->PressOk();
 
     EXPECT_FALSE(maker->Downloading());
     EXPECT_EQ(form.DownloadCaption.toStdString(), "&Download");
@@ -401,9 +394,6 @@ TEST_F(FetchLoopTest, StopAtExitLeavesNoTileAndNoQuestion)
     EXPECT_TRUE(prompter.Log.empty());
 }
 
-}  // namespace
-
-namespace {
 
 // From the fields of the window to the saved map, through the request checks and the grid.
 TEST_F(FetchLoopTest, PressOkDownloadsTheRequestedGridAndSavesIt)
@@ -438,16 +428,6 @@ TEST_F(FetchLoopTest, PressOkDownloadsTheRequestedGridAndSavesIt)
     EXPECT_EQ(saved.at(0).at(0).toString(), maps.filePath(QStringLiteral("Lake Union")));
     EXPECT_TRUE(QFile::exists(maps.filePath(QStringLiteral("Lake Union.JPG"))));
     EXPECT_TRUE(QFile::exists(maps.filePath(QStringLiteral("Lake Union.INF"))));
-}
-
-TEST_F(FetchLoopTest, MapPictureFollowsTheSizeLists)
-{
-    form.Lists.WidthIndex = 2;
-    form.Lists.HeightIndex = 0;
-    const int changes = form.PreviewChanges;
-    maker->SizeMapPicture();
-    EXPECT_EQ(maker->Picture().Map().size(), QSize(600, 200));
-    EXPECT_GT(form.PreviewChanges, changes);
 }
 
 }  // namespace

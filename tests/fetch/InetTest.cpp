@@ -69,16 +69,4 @@ TEST_F(InetTest, OneRequestAtATimeAndACancelledOneReportsNothingMore)
     EXPECT_EQ(inet.GetChunk(1024).left(2), QByteArray("\xFF\xD8", 2));
 }
 
-TEST_F(InetTest, ErrorStatusCarriesItsCodeAndReasonPhrase)
-{
-    server.SetAnswer(1, 5500, TileAnswer::Status(404));
-    QSignalSpy states(&inet, &Inet::StateChanged);
-    ASSERT_TRUE(inet.Execute(TileAt(1)));
-    QTRY_VERIFY_WITH_TIMEOUT(Reported(states, Inet::StateError), WaitMs);
-    EXPECT_EQ(inet.ResponseCode(), 404);
-    EXPECT_EQ(inet.ResponseInfo().toStdString(), "Not Found");
-    EXPECT_TRUE(inet.GetChunk(1024).isEmpty());
-    EXPECT_FALSE(Reported(states, Inet::StateResponseCompleted));
-}
-
 }  // namespace
