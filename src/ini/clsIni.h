@@ -22,11 +22,13 @@ public:
     // key names at the same indexes when keys is given.
     void LoadAllKeysInSection(QStringList& values, const QString& section,
                               QStringList* keys = nullptr, const QString& file = QString());
-    // Replaces the whole section: element i (from 1) under keys[i], or keyStem + i.
-    void SaveAllKeysInSection(const QStringList& values, const QString& section,
+    // Replaces the whole section in one write: element i (from 1) under keys[i], or keyStem + i
+    // when no name is given for it. False (and nothing changed) when the file could not be written.
+    bool SaveAllKeysInSection(const QStringList& values, const QString& section,
                               const QString& keyStem, const QStringList* keys = nullptr,
                               const QString& file = QString());
-    void DeleteSection(const QString& section, const QString& file = QString());
+    // False when the file could not be written (nothing changed then).
+    bool DeleteSection(const QString& section, const QString& file = QString());
 
     // True for "TRUE", "YES", "1" or "ON" in any case; leaves text in upper case.
     static bool IsItTrue(QString& text);
@@ -37,9 +39,10 @@ public:
 
     QString GetIniString(const QString& section, const QString& key, const QVariant& defaultValue,
                          const QString& file = QString()) const;
-    void DeleteKey(const QString& section, const QString& key, const QString& file = QString());
+    bool DeleteKey(const QString& section, const QString& key, const QString& file = QString());
     // Quotes a value with a blank at either end, writes "" for an empty one.
-    // False when the file could not be written (nothing changed then).
+    // False when the file could not be written, or when a name or value would read back as
+    // something else (a line break, "=" in a key, "]" in a section); nothing changed then.
     bool SaveIniString(const QString& section, const QString& key, const QVariant& value,
                        const QString& file = QString());
     // Like GetIniString; a missing key (or one holding the sentinel "$!*%") is written with the default first.
@@ -47,5 +50,7 @@ public:
                                      const QVariant& defaultValue, const QString& file = QString());
 
 private:
+    QString ResolvePath(const QString& file) const;
+
     QString m_strIniName;
 };
