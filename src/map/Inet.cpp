@@ -10,6 +10,8 @@ namespace {
 constexpr int DefaultTransferTimeout = 60000;
 }
 
+static_assert(Inet::TimeoutCode == QNetworkReply::TimeoutError);
+
 Inet::Inet(QObject* parent)
     : QObject(parent), m_manager(new QNetworkAccessManager(this))
 {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 
 #include <QDir>
@@ -187,16 +188,6 @@ TEST_F(FetchLoopTest, TakesRowsFromTheTopWestToEastAndComposesThem)
     EXPECT_TRUE(has("Request sent"));
 }
 
-TEST_F(FetchLoopTest, WindowReadsCancelWhileDownloading)
-{
-    server.SetDefaultAnswer(TileAnswer::Hung());
-    Begin(1, 1);
-    EXPECT_TRUE(maker->Downloading());
-    EXPECT_EQ(form.DownloadCaption.toStdString(), "&Cancel");
-    EXPECT_FALSE(form.InputsEnabled);
-    maker->CancelDownload();
-}
-
 TEST_F(FetchLoopTest, CachedMapIsPastedAndFinishedWithinTheFirstTick)
 {
     for (int x = X0; x < X0 + 3; ++x)
@@ -328,9 +319,11 @@ TEST_F(FetchLoopTest, CancelDuringARequestAndStartAgain)
     server.SetDefaultAnswer(TileAnswer::Hung());
     QSignalSpy ended(maker.get(), &MapMaker::DownloadEnded);
     Begin(2, 2);
+    EXPECT_EQ(form.DownloadCaption.toStdString(), "&Cancel");
+    EXPECT_FALSE(form.InputsEnabled);
     QTRY_VERIFY_WITH_TIMEOUT(server.ActiveCount() == 1, WaitMs);
 
-    maker->PressOk();   // reads "&Cancel" now
+    maker->PressOk();
 
     EXPECT_FALSE(maker->Downloading());
     EXPECT_EQ(form.DownloadCaption.toStdString(), "&Download");
@@ -399,6 +392,42 @@ TEST_F(FetchLoopTest, StopAtExitLeavesNoTileAndNoQuestion)
     EXPECT_FALSE(maker->FetchTimer().isActive());
     EXPECT_TRUE(Files().isEmpty());
     EXPECT_TRUE(prompter.Log.empty());
+}
+
+
+// From the fields of the window to the saved map, through the request checks and the grid.
+TEST_F(FetchLoopTest, PressOkDownloadsTheRequestedGridAndSavesIt)
+{
+    form.Texts[MapForm::Field::Latitude] = QStringLiteral("47.36.37");
+    form.Texts[MapForm::Field::Longitude] = QStringLiteral("122.21.07");
+    form.Texts[MapForm::Field::Description] = QStringLiteral("Lake Union");
+    form.Lists.ScaleIndex = 2;
+    form.Lists.WidthIndex = 1;
+    form.Lists.HeightIndex = 1;
+    form.Lists.TypeIndex = 1;
+    maker->SetFileNameOption(0);
+    prompter.DefaultAnswer = true;
+    QSignalSpy ended(maker.get(), &MapMaker::DownloadEnded);
+    QSignalSpy saved(maker.get(), &MapMaker::MapSaved);
+
+    maker->PressOk();
+    ASSERT_TRUE(maker->Downloading());
+    ASSERT_TRUE(ended.wait(WaitMs));
+
+    const TileGrid& grid = maker->Grid();
+    EXPECT_EQ(grid.Zone, 10);
+    const auto query = [&grid](int column, int row) {
+        return QStringLiteral("T=2&S=12&X=%1&Y=%2&Z=10")
+            .arg(grid.FirstTileX + column)
+            .arg(grid.FirstTileY + row);
+    };
+    EXPECT_EQ(server.Queries(),
+              (std::vector<QString>{query(0, 1), query(1, 1), query(0, 0), query(1, 0)}));
+    EXPECT_TRUE(Near(Square(1, 1), TestTileServer::TileColour(grid.FirstTileX + 1, grid.FirstTileY), 6));
+    ASSERT_EQ(saved.count(), 1);
+    EXPECT_EQ(saved.at(0).at(0).toString(), maps.filePath(QStringLiteral("Lake Union")));
+    EXPECT_TRUE(QFile::exists(maps.filePath(QStringLiteral("Lake Union.JPG"))));
+    EXPECT_TRUE(QFile::exists(maps.filePath(QStringLiteral("Lake Union.INF"))));
 }
 
 }  // namespace

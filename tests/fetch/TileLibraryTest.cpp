@@ -248,15 +248,6 @@ TEST_F(ClearTileLibraryTest, YesDeletesEveryFileButNotSubfolders)
     EXPECT_FALSE(form.Busy);
 }
 
-TEST_F(ClearTileLibraryTest, NoKeepsEveryFile)
-{
-    AddFile(QStringLiteral("1-12-13-622-5500.JPG"));
-    prompter.Answers = {false};
-    maker.ClearTileLibrary();
-    EXPECT_EQ(prompter.Log.size(), 1u);
-    EXPECT_EQ(FilesIn(library.path()).size(), 1);
-}
-
 TEST_F(ClearTileLibraryTest, FilesThatStayAreCountedNotClaimedDeleted)
 {
     AddFile(QStringLiteral("1-12-13-622-5500.JPG"));
