@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWindow>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -287,7 +289,7 @@ bool frmQuiltmap::MakeFolder(const QString& folder)
 bool frmQuiltmap::Load()
 {
     const QString programFolder = ProgramFolder();
-    ContextIDs::InitHelp(this, programFolder);
+    ContextIDs::InitHelp(this, ExecutableFolder());   // the help is installed with the program
     setWindowTitle(Title + QStringLiteral("  V%1.%2%3")
                                .arg(QuiltmapVersion::Major)
                                .arg(QuiltmapVersion::Minor)
@@ -486,16 +488,24 @@ bool frmQuiltmap::eventFilter(QObject* watched, QEvent* event)
                                       Qt::QueuedConnection);
         }
         return false;
-    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonPress: {
+        // The window gives the focus on a press before the widget sees it, so look at the
+        // press where it enters the window: one that would take the focus out of an invalid
+        // coordinate field does not happen.
+        if (watched != windowHandle())
+            return false;
+        QLineEdit* field = FocusedCoordinateField();
+        QWidget* target = childAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        if (!field || !target || target == field || m_validating || !target->isEnabled()
+            || !(target->focusPolicy() & Qt::ClickFocus))
+            return false;
+        return !ValidateField(field);
+    }
     case QEvent::Shortcut: {
-        // A click or an accelerator that would move the focus out of an invalid coordinate
-        // field does not happen.
+        // Likewise an accelerator of another control (menus do not take the focus).
         QLineEdit* field = FocusedCoordinateField();
         if (!field || !widget || widget == field || widget->window() != this || m_validating
             || qobject_cast<QMenuBar*>(widget))
-            return false;   // menus do not take the focus
-        if (event->type() == QEvent::MouseButtonPress
-            && (!(widget->focusPolicy() & Qt::ClickFocus) || !widget->isEnabled()))
             return false;
         return !ValidateField(field);
     }

@@ -219,6 +219,7 @@ TEST_F(MainWindowTest, InvalidCoordinateKeepsTheFocus)
 
     QTest::keyClick(txtLat, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), txtLat);
+    EXPECT_EQ(prompter.Log.size(), 1u);
     QTest::mouseClick(txtDesc, Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), txtLat);
     EXPECT_EQ(prompter.Texts(ScriptedPrompter::Kind::Inform),
