@@ -122,6 +122,10 @@ void frmQuiltmap::CreateControls()
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
+    // The design positions were made for a small dialog font.
+    QFont font = client->font();
+    font.setPointSizeF(8);
+    client->setFont(font);
 
     auto label = [](QWidget* parent, const char* name, const QString& text) {
         auto* l = new QLabel(text, parent);
@@ -268,6 +272,22 @@ void frmQuiltmap::FillLists()
     cmbType->setCurrentIndex(0);
 }
 
+void frmQuiltmap::FitCaptions()
+{
+    // The design positions were made for another font: labels, option buttons and lists grow
+    // to their text where the design is too tight, and the frame to what it holds, up to the
+    // separator.
+    for (QWidget* control : std::initializer_list<QWidget*>{Label1, Label2, Label3, Label4, Label5,
+                                                            Label6, Label8, optCentre, optCorner,
+                                                            cmbScale, cmbType, cmbWidth, cmbHeight})
+        control->resize(qMax(control->width(), control->sizeHint().width()), control->height());
+    int contentRight = 0;
+    for (const QWidget* child : Frame1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        contentRight = qMax(contentRight, child->geometry().right() + 1);
+    const int widest = Label7->x() - Frame1->x() - 2;
+    Frame1->resize(qMin(widest, qMax(Frame1->width(), contentRight + Frame1->x())), Frame1->height());
+}
+
 bool frmQuiltmap::MakeFolder(const QString& folder)
 {
     std::error_code error;
@@ -309,6 +329,7 @@ bool frmQuiltmap::Load()
     m_windowPos->Init(this, QStringLiteral("MAIN"));
 
     FillLists();
+    FitCaptions();
 
     const QString tileLibrary = programFolder + QStringLiteral("/Tile Library");
     if (!MakeFolder(tileLibrary))

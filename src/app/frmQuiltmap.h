@@ -67,6 +67,7 @@ private:
     void CreateControls();
     void CreateMenus();
     void FillLists();
+    void FitCaptions();
     bool MakeFolder(const QString& folder);
     void ApplyStoredSettings();
     void FirstStartCheck();

@@ -59,8 +59,9 @@ int Pixels(float twips, double twipsPerPixel)
 }
 
 // Before a window is first shown its frame is not known, so the stored outer size went to the
-// client area. At the first show the frame is known: take it off again, also from the normal
+// client area. Once the window is shown and framed, take the frame off again, also from the normal
 // rectangle of a maximised window, or the window would grow by its frame at every start.
+// Without a frame (no window manager) there is nothing to take off.
 // A size the program set since then is left alone.
 class FrameFixer : public QObject {
 public:
@@ -74,12 +75,17 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched != parent() || event->type() != QEvent::Show)
+        const QEvent::Type type = event->type();
+        if (watched != parent()
+            || (type != QEvent::Show && type != QEvent::Move && type != QEvent::Resize))
             return false;
         auto* window = static_cast<QWidget*>(watched);
-        window->removeEventFilter(this);
         const QMargins frame = FrameMargins(window);
-        if (!frame.isNull() && window->normalGeometry().size() == m_client) {
+        // A window manager frames the window some time after it is shown: wait for it.
+        if (!window->isVisible() || frame.isNull())
+            return false;
+        window->removeEventFilter(this);
+        if (window->normalGeometry().size() == m_client) {
             const Qt::WindowStates state = window->windowState();
             if (state & Qt::WindowMaximized)
                 window->setWindowState(state & ~Qt::WindowMaximized);
