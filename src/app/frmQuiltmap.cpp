@@ -93,6 +93,9 @@ frmQuiltmap::frmQuiltmap(Prompter* prompter)
     CreateMenus();
     m_status = new QLabel(this);
     statusBar()->addWidget(m_status, 1);
+    m_progress = new QLabel(this);
+    m_progress->setObjectName(QStringLiteral("progress"));
+    statusBar()->addPermanentWidget(m_progress);
     statusBar()->setSizeGripEnabled(true);
     qApp->installEventFilter(this);
 }
@@ -592,6 +595,11 @@ void frmQuiltmap::PreviewChanged()
 void frmQuiltmap::ShowTransferStatus(const QString& text)
 {
     m_status->setText(text);
+}
+
+void frmQuiltmap::ShowProgress(const QString& text)
+{
+    m_progress->setText(text);
 }
 
 void frmQuiltmap::SetBusyPointer(bool busy)

@@ -56,6 +56,7 @@ public:
     void SetDownloadCaption(const QString& caption) override;
     void PreviewChanged() override;
     void ShowTransferStatus(const QString& text) override;
+    void ShowProgress(const QString& text) override;
     void SetBusyPointer(bool busy) override;
 
 protected:
@@ -111,6 +112,7 @@ private:
     QLabel* labCaption = nullptr;
     PreviewBox* picShow = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_progress = nullptr;
     QAction* mnuFileNameOpt[2] = {nullptr, nullptr};
 
     QString m_hostFolder;

@@ -32,18 +32,9 @@ bool IsBlank(QChar c)
     return c.unicode() < 128 && IsBlank(char(c.unicode()));
 }
 
-QByteArray TrimBlanks(const QByteArray& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && IsBlank(text[begin]))
-        ++begin;
-    while (end > begin && IsBlank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-QString TrimBlanks(const QString& text)
+// QByteArray or QString.
+template <typename Text>
+Text TrimBlanks(const Text& text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();

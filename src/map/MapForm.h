@@ -23,8 +23,10 @@ public:
     virtual void SetDownloadCaption(const QString& caption) = 0;
     // The preview image changed; repaint it.
     virtual void PreviewChanged() = 0;
-    // A transfer status or progress text for the status line ("tile 3 of 25").
+    // A transfer status text for the status line ("Request sent").
     virtual void ShowTransferStatus(const QString& text) = 0;
+    // The download's progress for the status line ("tile 3 of 25"); empty when none runs.
+    virtual void ShowProgress(const QString& text) = 0;
     // Hourglass pointer on or off.
     virtual void SetBusyPointer(bool busy) = 0;
 };

@@ -140,7 +140,7 @@ void MapMaker::Impl::FetchTile(const TileKey& tile)
 {
     FetchPending = true;
     ++TilesStarted;
-    Form.ShowTransferStatus(QStringLiteral("tile %1 of %2")
+    Form.ShowProgress(QStringLiteral("tile %1 of %2")
                                 .arg(TilesStarted)
                                 .arg(int(Request.TilesWide) * int(Request.TilesHigh)));
 
@@ -225,6 +225,8 @@ void MapMaker::Impl::FinishDownload()
     Downloading = false;
     Form.EnableInputs(true);
     Form.SetDownloadCaption(DownloadCaption);
+    Form.ShowProgress(QString());
+    Form.ShowTransferStatus(QStringLiteral("All %1 tiles done.").arg(int(Request.TilesWide) * int(Request.TilesHigh)));
 
     if (Ask.AskYesNo(QStringLiteral("Do you want to save the map?"))) {
         SaveRequest save;
@@ -251,6 +253,8 @@ void MapMaker::Impl::Cancel()
     Form.EnableInputs(true);
     // The next download waits on this flag; a cancelled request never clears it itself.
     FetchPending = false;
+    Form.ShowProgress(QString());
+    Form.ShowTransferStatus(QStringLiteral("Download cancelled."));
 }
 
 MapMaker::MapMaker(MapForm& form, Prompter& prompter, QObject* parent)

@@ -63,7 +63,7 @@ struct BoxWatcher {
 
 class TimedMsgBoxTest : public ::testing::Test {
 protected:
-    static constexpr int Tick = 20;
+    static constexpr int Tick = 100;   // long enough that the watcher sees every count under load
     void SetUp() override { SetTimedMsgBoxTickInterval(Tick); }
     void TearDown() override { SetTimedMsgBoxTickInterval(0); }
 };

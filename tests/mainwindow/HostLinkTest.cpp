@@ -5,22 +5,9 @@
 #include <QTemporaryDir>
 
 #include "HostLink.h"
+#include "TestFiles.h"
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A user.reg as Wine writes it: doubled backslashes in key names and values.
 QByteArray UserReg(const QByteArray& folderValueLine)
@@ -58,7 +45,7 @@ TEST(HostLink, ReadsTheProgramFolderFromTheWineRegistry)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString reg = dir.filePath(QStringLiteral("user.reg"));
-        WriteFile(reg, UserReg(c.line));
+        ASSERT_TRUE(WriteFile(reg, UserReg(c.line)));
         QString value;
         EXPECT_EQ(ReadRegistryValue(reg, QStringLiteral("Software\\VB and VBA Program Settings\\Wendrel Systems\\Corvane32"),
                                     QStringLiteral("Program Folder"), value),
@@ -96,8 +83,8 @@ TEST(HostLink, FindHostFolderAddsTheSeparator)
     EXPECT_FALSE(FindHostFolder(prefix, folder));   // no user.reg
     EXPECT_EQ(folder, QStringLiteral("unchanged"));
 
-    WriteFile(prefix + QStringLiteral("/user.reg"),
-              UserReg("\"Program Folder\"=\"C:\\\\Program Files\\\\Corvane32\""));
+    ASSERT_TRUE(WriteFile(prefix + QStringLiteral("/user.reg"),
+              UserReg("\"Program Folder\"=\"C:\\\\Program Files\\\\Corvane32\"")));
     ASSERT_TRUE(FindHostFolder(prefix, folder));
     EXPECT_EQ(folder, prefix + QStringLiteral("/drive_c/Program Files/Corvane32/"));
 }
@@ -118,7 +105,7 @@ TEST(HostLink, ToolEntryIsWrittenOnceAndNeverRewritten)
     const QString xtr = host + QStringLiteral("Quiltmap.XTR");
     EXPECT_EQ(ReadFile(xtr), QByteArray("Quiltmap\r\nZ:\\opt\\q\\Quiltmap\r\nFalse\r\nFalse\r\n"));
 
-    WriteFile(xtr, "edited by the host\r\n");
+    ASSERT_TRUE(WriteFile(xtr, "edited by the host\r\n"));
     AddToHostTools(host, QStringLiteral("Quiltmap"), QStringLiteral("/opt/q/Quiltmap"));
     EXPECT_EQ(ReadFile(xtr), QByteArray("edited by the host\r\n"));
 

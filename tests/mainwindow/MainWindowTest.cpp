@@ -15,24 +15,11 @@
 #include "MapMaker.h"
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
+#include "TestFiles.h"
 #include "TestTileServer.h"
 #include "frmQuiltmap.h"
 
 namespace {
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // Key names of the settings file in file order.
 QStringList KeysInOrder(const QString& iniFile)
@@ -266,10 +253,10 @@ TEST_F(MainWindowTest, HostProgramUnderWineGetsTheToolEntryAndTheMaps)
 {
     const QString prefix = prefixDir.path();
     QDir().mkpath(prefix + QStringLiteral("/drive_c/Corvane32/Maps"));
-    WriteFile(prefix + QStringLiteral("/user.reg"),
+    ASSERT_TRUE(WriteFile(prefix + QStringLiteral("/user.reg"),
               "WINE REGISTRY Version 2\n\n"
               "[Software\\\\VB and VBA Program Settings\\\\Wendrel Systems\\\\Corvane32] 1700000001\n"
-              "\"Program Folder\"=\"C:\\\\Corvane32\"\n");
+              "\"Program Folder\"=\"C:\\\\Corvane32\"\n"));
     Start();
     const QString host = prefix + QStringLiteral("/drive_c/Corvane32/");
     EXPECT_EQ(window->HostFolder(), host);
@@ -284,7 +271,7 @@ TEST_F(MainWindowTest, HostProgramUnderWineGetsTheToolEntryAndTheMaps)
 
 TEST_F(MainWindowTest, StartUpThatCannotMakeItsFoldersSaysSoAndEnds)
 {
-    WriteFile(programDir.filePath(QStringLiteral("Tile Library")), "not a folder");
+    ASSERT_TRUE(WriteFile(programDir.filePath(QStringLiteral("Tile Library")), "not a folder"));
     window = std::make_unique<frmQuiltmap>(&prompter);
     EXPECT_FALSE(window->Load());
     const auto warnings = prompter.Texts(ScriptedPrompter::Kind::Warn);

@@ -32,5 +32,6 @@ public:
     void SetDownloadCaption(const QString& caption) override { DownloadCaption = caption; }
     void PreviewChanged() override { ++PreviewChanges; }
     void ShowTransferStatus(const QString& text) override { Statuses.push_back(text); }
+    void ShowProgress(const QString& text) override { Statuses.push_back(text); }
     void SetBusyPointer(bool busy) override { Busy = busy; }
 };
