@@ -11,6 +11,7 @@ constexpr int DefaultTransferTimeout = 60000;
 }
 
 static_assert(Inet::TimeoutCode == QNetworkReply::TimeoutError);
+static_assert(Inet::TooLargeCode == QNetworkReply::UnknownContentError);
 
 Inet::Inet(QObject* parent)
     : QObject(parent), m_manager(new QNetworkAccessManager(this))
@@ -57,6 +58,10 @@ bool Inet::Execute(const QUrl& url)
             m_receivedSome = true;
             Report(StateResponseReceived);
         }
+    });
+    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64 total) {
+        if (reply == m_reply && (received > MaxBodyBytes || total > MaxBodyBytes))
+            Fail(TooLargeCode, QStringLiteral("The answer is too large to be a tile."));
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         if (reply == m_reply)

@@ -37,6 +37,9 @@ public:
 
     // Reported for a request cut off after the transfer timeout.
     static constexpr int TimeoutCode = 4;   // QNetworkReply::TimeoutError
+    // A tile is a few kilobytes; an answer far beyond that is no tile and must not fill memory.
+    static constexpr qint64 MaxBodyBytes = 16 * 1024 * 1024;
+    static constexpr int TooLargeCode = 299;   // QNetworkReply::UnknownContentError
 
     explicit Inet(QObject* parent = nullptr);
     ~Inet() override;
