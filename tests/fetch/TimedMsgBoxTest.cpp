@@ -37,7 +37,10 @@ struct BoxWatcher {
             if (texts.isEmpty()) {
                 icon = box->icon();
                 for (QAbstractButton* b : box->buttons())
-                    QObject::connect(b, &QAbstractButton::clicked, [this, box] { ++clicks, textAtClick = box->text(); });
+                    QObject::connect(b, &QAbstractButton::clicked, [this, box] {
+                        ++clicks;
+                        textAtClick = box->text();
+                    });
             }
             if (texts.isEmpty() || texts.last() != box->text())
                 texts << box->text();

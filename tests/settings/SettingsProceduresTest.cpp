@@ -25,7 +25,8 @@ TEST_F(Settings, FirstStartWritesTheDefaultsInOrderAfterTheWindowKeys)
     EXPECT_EQ(choices.FileNameOption, 1);
     EXPECT_EQ(choices.Lists.WidthIndex, 4);
     EXPECT_TRUE(choices.Lists.ReferenceIsCentre);
-    const QByteArray defaults = "FILE_NAME_OPTION=1\r\nRESOLUTION=0\r\nIMAGE_TYPE=0\r\nWIDTH=4\r\nHEIGHT=4\r\nREF_POINT=0\r\n";
+    const QByteArray defaults =
+        "FILE_NAME_OPTION=1\r\nRESOLUTION=0\r\nIMAGE_TYPE=0\r\nWIDTH=4\r\nHEIGHT=4\r\nREF_POINT=0\r\n";
     EXPECT_EQ(ReadRaw(), "[SETUP]\r\n" + defaults);
     LoadSettings(ini, ListCounts{});  // a second start writes nothing more
     EXPECT_EQ(ReadRaw(), "[SETUP]\r\n" + defaults);
@@ -66,8 +67,10 @@ TEST_F(Settings, SavedChoicesComeBack)
 {
     WriteRaw("[SETUP]\r\nFILE_NAME_OPTION=1\r\n");
     SaveFileNameOption(ini, 0);
-    SaveSettings(ini, {.ScaleIndex = 3, .WidthIndex = 7, .HeightIndex = 0, .TypeIndex = 1, .ReferenceIsCentre = false});
-    EXPECT_EQ(ReadRaw(), "[SETUP]\r\nFILE_NAME_OPTION=0\r\nRESOLUTION=3\r\nIMAGE_TYPE=1\r\nWIDTH=7\r\nHEIGHT=0\r\nREF_POINT=1\r\n");
+    SaveSettings(ini, {.ScaleIndex = 3, .WidthIndex = 7, .HeightIndex = 0, .TypeIndex = 1,
+                       .ReferenceIsCentre = false});
+    EXPECT_EQ(ReadRaw(),
+              "[SETUP]\r\nFILE_NAME_OPTION=0\r\nRESOLUTION=3\r\nIMAGE_TYPE=1\r\nWIDTH=7\r\nHEIGHT=0\r\nREF_POINT=1\r\n");
     const StoredChoices loaded = LoadSettings(ini, ListCounts{});
     EXPECT_EQ(loaded.FileNameOption, 0);
     EXPECT_EQ(loaded.Lists.TypeIndex, 1);

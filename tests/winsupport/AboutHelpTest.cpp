@@ -57,18 +57,32 @@ TEST(AboutBox, TheLinkOpensItsAddress)
     EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl(box.SWBHyperLink1->text())});
 }
 
-TEST(AboutBox, CentredOverTheOwnerOrItsMonitorWhenMinimised)
+TEST(AboutBox, CentredOverTheOwnerAndOnTopWhileTheOwnerIsTopMost)
 {
     EXPECT_EQ(frmAbout::CentredOver({100, 100, 800, 600}, {400, 200}), QPoint(300, 300));
     EXPECT_EQ(frmAbout::CentredOver({0, 0, 300, 200}, {400, 300}), QPoint(-50, -50));
     EXPECT_EQ(frmAbout::CentredOver({-1000, 50, 600, 400}, {200, 100}), QPoint(-800, 200));
 
+    QWidget owner;
+    owner.setGeometry(100, 100, 700, 500);
+    owner.setProperty("blnTopMost", true);
+    owner.show();
+    frmAbout box;
+    box.setParentWindow(&owner);
+    box.show();
+    EXPECT_LE((box.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 2);
+    EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
+    box.accept();
+    EXPECT_FALSE(box.windowFlags() & Qt::WindowStaysOnTopHint);  // it leaves the layer at close
+    EXPECT_TRUE(owner.property("blnTopMost").toBool());
+}
+
+TEST(AboutBox, AMinimisedOwnerCentresTheBoxOnItsMonitor)
+{
     clsMonitors monitors([] {
         DisplayLayout layout;
         layout.screens = {clsMonitor::FromRects(1, QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768))};
         layout.primaryHandle = 1;
-        layout.screenWidthTwips = 15360;
-        layout.screenHeightTwips = 11520;
         return layout;
     });
     gMonitors = &monitors;
@@ -80,20 +94,6 @@ TEST(AboutBox, CentredOverTheOwnerOrItsMonitorWhenMinimised)
     box.show();
     gMonitors = nullptr;
     EXPECT_LE((box.frameGeometry().center() - QPoint(512, 384)).manhattanLength(), 3);
-}
-
-TEST(AboutBox, StaysOnTopWhileTheOwnerIsTopMostAndLeavesTheLayerAtClose)
-{
-    QWidget owner;
-    owner.setProperty("blnTopMost", true);
-    owner.show();
-    frmAbout box;
-    box.setParentWindow(&owner);
-    box.show();
-    EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
-    box.accept();
-    EXPECT_FALSE(box.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(owner.property("blnTopMost").toBool());
 }
 
 TEST(Help, HelpFileBesideTheProgram)

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <QtTest/QTest>
 
+#include <array>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -25,14 +26,8 @@ TEST(ClampToDesktop, KeepsTheStoredRectangleOnTheDesktop)
     // 1280-pixel monitor to the left of the primary.
     const Desktop single{0, 0, 15360, 11520};
     const Desktop leftMonitor{-19200, 0, 34560, 15360};
-    struct Case {
-        const char* what;
-        Desktop desktop;
-        float in[4];   // left, top, width, height
-        float out[4];
-    };
-    const Case cases[] = {
-        {"inside stays", single, {1000, 2000, 8000, 5000}, {1000, 2000, 8000, 5000}},
+    using Rect = std::array<float, 4>;  // left, top, width, height
+    const std::tuple<const char*, Desktop, Rect, Rect> cases[] = {
         {"left beyond the right edge: flush right", single, {20000, 2000, 8000, 5000}, {7360, 2000, 8000, 5000}},
         {"top beyond the bottom edge: flush bottom", single, {0, 99999, 8000, 5000}, {0, 6520, 8000, 5000}},
         {"width 300: present width", single, {1000, 2000, 300, 5000}, {1000, 2000, 9000, 5000}},
@@ -45,13 +40,9 @@ TEST(ClampToDesktop, KeepsTheStoredRectangleOnTheDesktop)
         {"left of a negative desktop left", leftMonitor, {-30000, 100, 8000, 5000}, {-19200, 100, 8000, 5000}},
         {"beyond a negative desktop's right", leftMonitor, {20000, 100, 8000, 5000}, {7360, 100, 8000, 5000}},
     };
-    for (const Case& c : cases) {
-        float left = c.in[0], top = c.in[1], width = c.in[2], height = c.in[3];
-        clsWindowPos::ClampToDesktop(left, top, width, height, 9000, 6000, c.desktop);
-        EXPECT_FLOAT_EQ(left, c.out[0]) << c.what;
-        EXPECT_FLOAT_EQ(top, c.out[1]) << c.what;
-        EXPECT_FLOAT_EQ(width, c.out[2]) << c.what;
-        EXPECT_FLOAT_EQ(height, c.out[3]) << c.what;
+    for (auto [what, desktop, rect, expected] : cases) {
+        clsWindowPos::ClampToDesktop(rect[0], rect[1], rect[2], rect[3], 9000, 6000, desktop);
+        EXPECT_EQ(rect, expected) << what;
     }
 }
 
@@ -102,12 +93,14 @@ TEST_F(WindowPosFile, FirstStartCentresAndWritesTheKeysInOrder)
     clsWindowPos pos;
     pos.Init(&w, "MAIN");
     EXPECT_EQ(w.frameGeometry(), Centred(400, 300));
-    EXPECT_EQ(SettingsLines(), QStringList{"[SETUP]"} + Keys("MAIN", Centred(400, 300)) + QStringList{"MAIN_MAXIMIZED=False"});
+    EXPECT_EQ(SettingsLines(),
+              QStringList{"[SETUP]"} + Keys("MAIN", Centred(400, 300)) + QStringList{"MAIN_MAXIMIZED=False"});
 }
 
 TEST_F(WindowPosFile, AWindowOfFixedSizeKeepsItsSizeAndHasNoMaximizedKey)
 {
-    ASSERT_TRUE(WriteFile(path, "[SETUP]\r\nDLG_LEFT=1500\r\nDLG_TOP=1500\r\nDLG_WIDTH=7500\r\nDLG_HEIGHT=7500\r\n"));
+    ASSERT_TRUE(WriteFile(path, "[SETUP]\r\nDLG_LEFT=1500\r\nDLG_TOP=1500\r\nDLG_WIDTH=7500\r\n"
+                                "DLG_HEIGHT=7500\r\n"));
     QWidget w;
     w.setFixedSize(300, 200);
     clsWindowPos pos;
@@ -132,7 +125,8 @@ TEST_F(WindowPosFile, MaximisedOrMinimisedWindowComesBackAtItsNormalRectangle)
             maximise ? w.showMaximized() : w.showMinimized();
             QTRY_VERIFY(maximise ? w.isMaximized() : w.isMinimized());
         }
-        EXPECT_EQ(SettingsLines().mid(1), Keys("MAIN", outer) + QStringList{maximise ? "MAIN_MAXIMIZED=True" : "MAIN_MAXIMIZED=False"});
+        EXPECT_EQ(SettingsLines().mid(1),
+                  Keys("MAIN", outer) << (maximise ? "MAIN_MAXIMIZED=True" : "MAIN_MAXIMIZED=False"));
         for (int start = 0; start < (maximise ? 1 : 2); ++start) {  // the same size at every start
             QWidget again;
             again.resize(200, 100);
