@@ -29,6 +29,7 @@ TEST(ClampToDesktop, KeepsTheStoredRectangleOnTheDesktop)
     using Rect = std::array<float, 4>;  // left, top, width, height
     const std::tuple<const char*, Desktop, Rect, Rect> cases[] = {
         {"left beyond the right edge: flush right", single, {20000, 2000, 8000, 5000}, {7360, 2000, 8000, 5000}},
+        {"left exactly at the right bound stays", single, {7360, 0, 8000, 5000}, {7360, 0, 8000, 5000}},
         {"top beyond the bottom edge: flush bottom", single, {0, 99999, 8000, 5000}, {0, 6520, 8000, 5000}},
         {"width 300: present width", single, {1000, 2000, 300, 5000}, {1000, 2000, 9000, 5000}},
         {"height 499: present height", single, {1000, 2000, 8000, 499}, {1000, 2000, 8000, 6000}},
