@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
-#include <QtTest/QTest>
 
 #include <functional>
 
@@ -12,22 +11,18 @@
 
 namespace {
 
-const QString Before = QStringLiteral("\r\n\r\n(This message box will close in ");
-const QString After = QStringLiteral(" seconds.)");
-const QString Message = QStringLiteral("The tile could not be fetched.");
+const QString Message = "The tile could not be fetched.";
 
 QString Line(int secondsLeft)
 {
-    return Message + QStringLiteral("\n\n(This message box will close in ") + QString::number(secondsLeft)
-           + After;
+    return Message + "\n\n(This message box will close in " + QString::number(secondsLeft) + " seconds.)";
 }
 
-// Watches the open box from the event loop: every text it shows, and the text at the moment
-// a button is clicked. `act` runs on every look at the box (to answer it, say).
+// Watches the open box from the event loop: every text it shows, the text when a button is
+// clicked, and the clicks. `act` runs on every look (to answer the box, say).
 struct BoxWatcher {
     QStringList texts;
     QString textAtClick;
-    QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int clicks = 0;
     std::function<void(QMessageBox*)> act;
@@ -35,115 +30,83 @@ struct BoxWatcher {
 
     BoxWatcher()
     {
-        poll.setInterval(0);
-        QObject::connect(&poll, &QTimer::timeout, [this] { Look(); });
-        poll.start();
-    }
-
-    void Look()
-    {
-        QMessageBox* box = TimedMsgBoxWindow();
-        if (!box || !box->isVisible())
-            return;
-        if (texts.isEmpty()) {
-            title = box->windowTitle();
-            icon = box->icon();
-            for (QAbstractButton* b : box->buttons())
-                QObject::connect(b, &QAbstractButton::clicked, [this, box] {
-                    ++clicks;
-                    textAtClick = box->text();
-                });
-        }
-        if (texts.isEmpty() || texts.last() != box->text())
-            texts << box->text();
-        if (act)
-            act(box);
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            QMessageBox* box = TimedMsgBoxWindow();
+            if (!box || !box->isVisible())
+                return;
+            if (texts.isEmpty()) {
+                icon = box->icon();
+                for (QAbstractButton* b : box->buttons())
+                    QObject::connect(b, &QAbstractButton::clicked, [this, box] {
+                        ++clicks;
+                        textAtClick = box->text();
+                    });
+            }
+            if (texts.isEmpty() || texts.last() != box->text())
+                texts << box->text();
+            if (act)
+                act(box);
+        });
+        poll.start(0);
     }
 };
 
+int Show(int style, int buttonId, int& seconds, bool countdown = true, const QString& message = Message)
+{
+    return ShowTimedMsgBox(nullptr, message, style, buttonId, "Quiltmap", countdown, seconds,
+                           "\r\n\r\n(This message box will close in ", " seconds.)");
+}
+
 class TimedMsgBoxTest : public ::testing::Test {
 protected:
-    static constexpr int Tick = 100;   // long enough that the watcher sees every count under load
+    static constexpr int Tick = 100;  // long enough that the watcher sees every count under load
     void SetUp() override { SetTimedMsgBoxTickInterval(Tick); }
     void TearDown() override { SetTimedMsgBoxTickInterval(0); }
 };
 
-TEST_F(TimedMsgBoxTest, CountsDownAndPressesTheOkButtonForCancelId)
+TEST_F(TimedMsgBoxTest, CountsDownAndPressesTheButtonWithTheGivenId)
 {
     BoxWatcher watch;
     int seconds = 5;
-    const int result = ShowTimedMsgBox(nullptr, Message, 64, 2, QStringLiteral("Quiltmap"), true,
-                                       seconds, Before, After);
-
-    EXPECT_EQ(result, TimedMsgBoxIds::Ok);
+    EXPECT_EQ(Show(64, TimedMsgBoxIds::Cancel, seconds), TimedMsgBoxIds::Ok);  // the lone OK stands for Cancel
     EXPECT_EQ(seconds, 5);
-    EXPECT_EQ(watch.title, QStringLiteral("Quiltmap"));
     EXPECT_EQ(watch.icon, QMessageBox::Information);
-    const QStringList expected{Line(5), Line(4), Line(3), Line(2), Line(1), Line(0)};
-    EXPECT_EQ(watch.texts.mid(0, 5), expected.mid(0, 5));
+    EXPECT_EQ(watch.texts.mid(0, 5), (QStringList{Line(5), Line(4), Line(3), Line(2), Line(1)}));
     EXPECT_EQ(watch.textAtClick, Line(0));
     EXPECT_EQ(watch.clicks, 1);
     EXPECT_EQ(TimedMsgBoxWindow(), nullptr);
+
+    const std::tuple<int, int, int, QMessageBox::Icon> cases[] = {
+        // style, button id, result, icon
+        {1 | 0x30, 2, TimedMsgBoxIds::Cancel, QMessageBox::Warning},
+        {4 | 0x20, 6, TimedMsgBoxIds::Yes, QMessageBox::Question},
+        {4 | 0x10, 7, TimedMsgBoxIds::No, QMessageBox::Critical},
+        {5, 4, TimedMsgBoxIds::Retry, QMessageBox::NoIcon},
+    };
+    for (const auto& [style, buttonId, result, icon] : cases) {
+        BoxWatcher each;
+        seconds = 1;
+        EXPECT_EQ(Show(style, buttonId, seconds), result) << style;
+        EXPECT_EQ(each.icon, icon) << style;
+        EXPECT_EQ(each.clicks, 1) << style;
+    }
 }
 
-TEST_F(TimedMsgBoxTest, ZeroSecondsCountsFromFiveAndReturnsTheFive)
+TEST_F(TimedMsgBoxTest, ZeroSecondsCountFromFiveAndNegativeOnesEndAtTheFirstTick)
 {
     BoxWatcher watch;
     int seconds = 0;
-    ShowTimedMsgBox(nullptr, Message, 64, 2, QStringLiteral("Quiltmap"), true, seconds, Before, After);
+    Show(64, 2, seconds);
     EXPECT_EQ(seconds, 5);
-    ASSERT_FALSE(watch.texts.isEmpty());
-    EXPECT_EQ(watch.texts.first(), Line(5));
+    EXPECT_EQ(watch.texts.value(0), Line(5));
     EXPECT_EQ(watch.textAtClick, Line(0));
-}
 
-TEST_F(TimedMsgBoxTest, ANegativeCountEndsAtTheFirstTick)
-{
-    // Counting up from below zero would never meet the end: the box would never close.
-    BoxWatcher watch;
-    int seconds = -3;
-    EXPECT_EQ(ShowTimedMsgBox(nullptr, Message, 64, 2, QStringLiteral("Quiltmap"), false, seconds, Before, After),
-              TimedMsgBoxIds::Ok);
-    EXPECT_EQ(watch.clicks, 1);
-}
-
-TEST_F(TimedMsgBoxTest, WithoutCountdownShowsOnlyTheMessageAndStillCloses)
-{
-    BoxWatcher watch;
-    int seconds = 3;
-    const int result = ShowTimedMsgBox(nullptr, Message, 64, 2, QStringLiteral("Quiltmap"), false,
-                                       seconds, Before, After);
-    EXPECT_EQ(result, TimedMsgBoxIds::Ok);
-    EXPECT_EQ(watch.texts, QStringList{Message});
-}
-
-TEST_F(TimedMsgBoxTest, CountdownPressesTheButtonWithTheGivenId)
-{
-    struct Case {
-        int style;
-        int buttonId;
-        int expected;
-        QMessageBox::Icon icon;
-    };
-    const Case cases[] = {
-        {0, 1, TimedMsgBoxIds::Ok, QMessageBox::NoIcon},
-        {1 | 0x30, 2, TimedMsgBoxIds::Cancel, QMessageBox::Warning},
-        {1 | 0x40, 1, TimedMsgBoxIds::Ok, QMessageBox::Information},
-        {4 | 0x20, 6, TimedMsgBoxIds::Yes, QMessageBox::Question},
-        {4 | 0x10, 7, TimedMsgBoxIds::No, QMessageBox::Critical},
-        {3, 2, TimedMsgBoxIds::Cancel, QMessageBox::NoIcon},
-        {5, 4, TimedMsgBoxIds::Retry, QMessageBox::NoIcon},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "style " << c.style << " id " << c.buttonId);
-        BoxWatcher watch;
-        int seconds = 2;
-        EXPECT_EQ(ShowTimedMsgBox(nullptr, Message, c.style, c.buttonId, QStringLiteral("Quiltmap"), true,
-                                  seconds, Before, After),
-                  c.expected);
-        EXPECT_EQ(watch.icon, c.icon);
-        EXPECT_EQ(watch.clicks, 1);
-    }
+    // Counting up from below zero would never meet the end; without the count-down line as well.
+    BoxWatcher negative;
+    seconds = -3;
+    EXPECT_EQ(Show(64, 2, seconds, false), TimedMsgBoxIds::Ok);
+    EXPECT_EQ(negative.clicks, 1);
+    EXPECT_EQ(negative.texts, QStringList{Message});
 }
 
 TEST_F(TimedMsgBoxTest, UserAnswerBeforeTheEndWinsAndStopsTheCount)
@@ -154,12 +117,9 @@ TEST_F(TimedMsgBoxTest, UserAnswerBeforeTheEndWinsAndStopsTheCount)
             box->button(QMessageBox::Yes)->click();
     };
     int seconds = 5;
-    const int result = ShowTimedMsgBox(nullptr, Message, 4, 7, QStringLiteral("Quiltmap"), true, seconds,
-                                       Before, After);
-    EXPECT_EQ(result, TimedMsgBoxIds::Yes);
+    EXPECT_EQ(Show(4, TimedMsgBoxIds::No, seconds), TimedMsgBoxIds::Yes);
     EXPECT_EQ(watch.clicks, 1);
     EXPECT_EQ(watch.texts, (QStringList{Line(5), Line(4)}));
-
 }
 
 TEST_F(TimedMsgBoxTest, WithoutAButtonOfThatIdTheCountStopsAtZeroAndTheBoxStays)
@@ -168,42 +128,33 @@ TEST_F(TimedMsgBoxTest, WithoutAButtonOfThatIdTheCountStopsAtZeroAndTheBoxStays)
     QElapsedTimer sinceZero;
     bool stillOpenAfterZero = false;
     watch.act = [&](QMessageBox* box) {
-        if (box->text() != Line(0))
-            return;
-        if (!sinceZero.isValid())
+        if (box->text() == Line(0) && !sinceZero.isValid())
             sinceZero.start();
-        if (sinceZero.elapsed() > 5 * Tick) {
+        if (sinceZero.isValid() && sinceZero.elapsed() > 5 * Tick) {
             stillOpenAfterZero = box->isVisible();
             box->button(QMessageBox::Ok)->click();
         }
     };
     int seconds = 2;
-    const int result = ShowTimedMsgBox(nullptr, Message, 64, TimedMsgBoxIds::Yes,
-                                       QStringLiteral("Quiltmap"), true, seconds, Before, After);
+    EXPECT_EQ(Show(64, TimedMsgBoxIds::Yes, seconds), TimedMsgBoxIds::Ok);
     EXPECT_TRUE(stillOpenAfterZero);
-    EXPECT_EQ(result, TimedMsgBoxIds::Ok);
     EXPECT_EQ(watch.texts, (QStringList{Line(2), Line(1), Line(0)}));
-    EXPECT_EQ(watch.clicks, 1);
 }
 
 TEST_F(TimedMsgBoxTest, ASecondBoxWhileOneIsOpenDoesNotDisturbTheFirst)
 {
     BoxWatcher watch;
     int innerResult = 0;
-    bool opened = false;
     watch.act = [&](QMessageBox*) {
-        if (opened)
+        if (innerResult != 0)
             return;
-        opened = true;
         int inner = 2;
-        innerResult = ShowTimedMsgBox(nullptr, QStringLiteral("inner"), 4, 7, QStringLiteral("Quiltmap"), true,
-                                      inner, Before, After);
+        innerResult = -1;
+        innerResult = Show(4, TimedMsgBoxIds::No, inner, true, "inner");
     };
     int seconds = 3;
-    const int result = ShowTimedMsgBox(nullptr, Message, 4, 6, QStringLiteral("Quiltmap"), true, seconds,
-                                       Before, After);
+    EXPECT_EQ(Show(4, TimedMsgBoxIds::Yes, seconds), TimedMsgBoxIds::Yes);
     EXPECT_EQ(innerResult, TimedMsgBoxIds::No);
-    EXPECT_EQ(result, TimedMsgBoxIds::Yes);
     EXPECT_EQ(TimedMsgBoxWindow(), nullptr);
 }
 
@@ -213,9 +164,7 @@ TEST(TimedMsgBoxRealTime, OneSecondBoxClosesAfterAboutOneSecond)
     int seconds = 1;
     QElapsedTimer clock;
     clock.start();
-    const int result = ShowTimedMsgBox(nullptr, Message, 64, 2, QStringLiteral("Quiltmap"), true, seconds,
-                                       Before, After);
-    EXPECT_EQ(result, TimedMsgBoxIds::Ok);
+    EXPECT_EQ(Show(64, 2, seconds), TimedMsgBoxIds::Ok);
     EXPECT_GE(clock.elapsed(), 900);
     EXPECT_LT(clock.elapsed(), 5000);
 }

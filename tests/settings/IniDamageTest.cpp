@@ -1,118 +1,66 @@
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "TestFiles.h"
 #include "clsIni.h"
 
-// Settings files as people and other programs leave them, damaged at random: whatever is
-// in them, reading never crashes and writing one key leaves every other key as it read.
+// Settings files damaged at random: reading never crashes, and writing one key leaves every
+// other key as it read.
 namespace {
 
-const QStringList SectionNames{QStringLiteral("SETUP"), QStringLiteral("setup"), QStringLiteral("Other"),
-                               QStringLiteral("Grüße"), QStringLiteral("A B")};
-const QStringList KeyNames{QStringLiteral("WIDTH"), QStringLiteral("width"), QStringLiteral("A"),
-                           QStringLiteral("K 2"), QStringLiteral("Ä"), QStringLiteral("FIRST_TIME")};
+const QStringList Sections{"SETUP", "setup", "Other", "Grüße", "A B"};
+const QStringList Keys{"WIDTH", "width", "A", "K 2", "Ä"};
 
-class Damage {
-public:
-    explicit Damage(unsigned seed) : m_random(seed) {}
-
-    int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(m_random); }
-
-    QByteArray Blanks()
-    {
-        static const char* const blanks[] = {"", "", " ", "\t", "  \t "};
-        return blanks[Pick(5)];
-    }
-
+struct Damage {
+    std::mt19937 random{20261206};
+    int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); }
     QByteArray Junk(int length)
     {
         QByteArray bytes;
-        for (int i = 0; i < length; ++i)
+        while (length-- > 0)
             bytes += char(Pick(256));
         return bytes;
     }
-
-    QByteArray Value()
-    {
-        switch (Pick(8)) {
-        case 0: return "";
-        case 1: return "\"\"";
-        case 2: return "\"quoted value\"";
-        case 3: return "\"unclosed";
-        case 4: return "a=b=c";
-        case 5: return QByteArray(Pick(3000), 'x');
-        case 6: return Junk(Pick(20));
-        default: return QByteArray::number(Pick(200) - 100);
-        }
-    }
-
+    QByteArray B() { return QList<QByteArray>{"", "", " ", "\t", " \t "}[Pick(5)]; }
     QByteArray Line()
     {
-        switch (Pick(11)) {
-        case 0:
-        case 1: return Blanks() + '[' + Blanks() + SectionNames[Pick(SectionNames.size())].toUtf8() + Blanks() + ']'
-                     + (Pick(4) == 0 ? QByteArray(" trailing") : QByteArray());
+        switch (Pick(7)) {
+        case 0: return B() + '[' + B() + Sections[Pick(5)].toUtf8() + B() + (Pick(4) ? "]" : "] x");
+        case 1:
         case 2:
-        case 3:
-        case 4: return Blanks() + KeyNames[Pick(KeyNames.size())].toUtf8() + Blanks() + '=' + Blanks() + Value()
-                     + Blanks();
-        case 5: return "; comment " + Value();
-        case 6: return Blanks();
-        case 7: return "line without equals";
-        case 8: return Pick(2) ? "[unclosed" : "=no name";
-        case 9: return QByteArray(Pick(5000), 'L');
+            return B() + Keys[Pick(5)].toUtf8() + B() + '=' + B()
+                + QList<QByteArray>{"", "\"\"", "\"quoted\"", "\"unclosed", "a=b=c", "-7", QByteArray(Pick(3000), 'x'),
+                                    Junk(Pick(20))}[Pick(8)] + B();
+        case 3: return QList<QByteArray>{"; comment", "line without equals", "[unclosed", "=no name"}[Pick(4)];
+        case 4: return QByteArray(Pick(5000), 'L');
         default: return Junk(Pick(40));
         }
     }
-
     QByteArray File()
     {
-        static const char* const ends[] = {"\r\n", "\n", "\r", "\r\n"};
-        QByteArray content = Pick(5) == 0 ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-        const int lines = Pick(25);
-        for (int i = 0; i < lines; ++i)
-            content += Line() + (i + 1 == lines && Pick(3) == 0 ? "" : ends[Pick(4)]);
+        QByteArray content = Pick(5) ? "" : "\xEF\xBB\xBF";
+        for (int i = Pick(25); i > 0; --i)
+            content += Line() + (i == 1 && Pick(3) == 0 ? "" : QList<QByteArray>{"\r\n", "\n", "\r"}[Pick(3)]);
         return content;
     }
-
-    QString NewValue()
-    {
-        static const char* const values[] = {"5", "", " lead", "trail ", "in \"quotes\" here", "Grüße", "x=y"};
-        return QString::fromUtf8(values[Pick(7)]);
-    }
-
-private:
-    std::mt19937 m_random;
 };
 
-using Snapshot = QList<QStringList>;
-
-// Every key of every pooled section, as it reads, in file order.
-Snapshot Read(clsIni& ini, const QString& skipSection, const QString& skipKey)
+// Every key of every section in the pool, by list and by name, but the one written.
+QList<QStringList> Read(clsIni& ini, const QString& skipSection, const QString& skipKey)
 {
-    Snapshot snapshot;
-    for (const QString& section : SectionNames) {
-        QStringList values;
-        QStringList keys;
+    QList<QStringList> snapshot;
+    for (const QString& section : Sections) {
+        const bool inSection = section.compare(skipSection, Qt::CaseInsensitive) == 0;
+        QStringList values, keys, pairs;
         ini.LoadAllKeysInSection(values, section, &keys);
-        QStringList pairs;
-        for (qsizetype i = 1; i < keys.size(); ++i) {
-            const bool skipped = section.compare(skipSection, Qt::CaseInsensitive) == 0
-                && keys[i].compare(skipKey, Qt::CaseInsensitive) == 0;
-            if (!skipped)
-                pairs << keys[i] + QLatin1Char('=') + values[i];
-        }
-        for (const QString& key : KeyNames) {
-            const bool skipped = section.compare(skipSection, Qt::CaseInsensitive) == 0
-                && key.compare(skipKey, Qt::CaseInsensitive) == 0;
-            if (!skipped)
-                pairs << ini.GetIniString(section, key, QStringLiteral("(missing)"));
-        }
+        for (qsizetype i = 1; i < keys.size(); ++i)
+            if (!inSection || keys[i].compare(skipKey, Qt::CaseInsensitive) != 0)
+                pairs << keys[i] + '=' + values[i];
+        for (const QString& key : Keys)
+            if (!inSection || key.compare(skipKey, Qt::CaseInsensitive) != 0)
+                pairs << ini.GetIniString(section, key, "(missing)");
         snapshot << pairs;
     }
     return snapshot;
@@ -120,34 +68,23 @@ Snapshot Read(clsIni& ini, const QString& skipSection, const QString& skipKey)
 
 TEST(IniDamage, WritingOneKeyKeepsEveryOtherKey)
 {
-    // Every write is flushed to disk; a memory-backed folder keeps thousands of them quick.
-    const QString memory = QStringLiteral("/dev/shm");
-    QTemporaryDir dir(QFileInfo(memory).isWritable() ? memory + QStringLiteral("/quiltmap-ini-XXXXXX")
-                                                     : QDir::tempPath() + QStringLiteral("/quiltmap-ini-XXXXXX"));
+    // Every write is flushed; a memory-backed folder keeps the rounds quick.
+    QTemporaryDir dir(QFileInfo("/dev/shm").isWritable() ? "/dev/shm/quiltmap-ini-XXXXXX"
+                                                : QDir::tempPath() + "/quiltmap-ini-XXXXXX");
     ASSERT_TRUE(dir.isValid());
     clsIni ini;
-    ini.setStrIniName(dir.filePath(QStringLiteral("Damaged.INI")));
-    Damage damage(20261206);
-    for (int round = 0; round < 3000; ++round) {
+    ini.setStrIniName(dir.filePath("Damaged.INI"));
+    Damage damage;
+    const QString newValues[] = {"5", "", " lead", "in \"quotes\" here", "Grüße", "x=y"};
+    for (int round = 0; round < 1500; ++round) {
         const QByteArray original = damage.File();
-        {
-            QFile file(ini.strIniName());
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(original);
-        }
-        const QString section = SectionNames[damage.Pick(SectionNames.size())];
-        const QString key = KeyNames[damage.Pick(KeyNames.size())];
-        const Snapshot before = Read(ini, section, key);
-        const bool deleting = damage.Pick(4) == 0;
-        const QString value = damage.NewValue();
-        if (deleting) {
-            ASSERT_TRUE(ini.DeleteKey(section, key)) << round;
-            EXPECT_EQ(ini.GetIniString(section, key, QStringLiteral("(missing)")), QStringLiteral("(missing)"))
-                << round;
-        } else {
-            ASSERT_TRUE(ini.SaveIniString(section, key, value)) << round;
-            EXPECT_EQ(ini.GetIniString(section, key, QStringLiteral("(missing)")), value) << round;
-        }
+        ASSERT_TRUE(WriteFile(ini.strIniName(), original));
+        const QString section = Sections[damage.Pick(5)];
+        const QString key = Keys[damage.Pick(5)];
+        const auto before = Read(ini, section, key);
+        const QString value = damage.Pick(4) ? newValues[damage.Pick(6)] : "(missing)";
+        ASSERT_TRUE(value == "(missing)" ? ini.DeleteKey(section, key) : ini.SaveIniString(section, key, value));
+        EXPECT_EQ(ini.GetIniString(section, key, "(missing)"), value) << round;
         ASSERT_EQ(Read(ini, section, key), before) << "round " << round << ": " << original.toHex().constData();
     }
 }

@@ -1,28 +1,24 @@
 #include "ContextIDs.h"
 #include "HyperLinkLabel.h"
+#include "TestFiles.h"
 #include "clsMonitors.h"
 #include "frmAbout.h"
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest/QTest>
 
-#include <memory>
-
 #include <gtest/gtest.h>
 
 namespace {
 
-// Stands in for the browser: records the addresses handed to it.
+// Stands in for the browser.
 class UrlCatcher : public QObject {
     Q_OBJECT
 public:
@@ -31,93 +27,62 @@ public slots:
     void Open(const QUrl& url) { urls << url; }
 };
 
-TEST(AboutBox, OpenedFromTheMenuShowsTitleVersionAndTheBuiltInCredit)
-{
-    frmAbout box;
-    box.show();
-    EXPECT_EQ(box.windowTitle(), QStringLiteral("About Quiltmap"));
-    EXPECT_EQ(box.labAppTitle->text(), QStringLiteral("Quiltmap V1.00"));
-    EXPECT_FALSE(box.labAuthor->text().isEmpty());
-    EXPECT_TRUE(box.labDesc->text().contains(QStringLiteral("Professional Paper 1395")));
-    EXPECT_EQ(box.labCopyright->text().split('\n').size(), 3);
-    EXPECT_EQ(box.Label1->text(), QStringLiteral("The main Corvane32 web site is:-"));
-    EXPECT_EQ(box.cmdOk->text(), QStringLiteral("&Ok"));
-    EXPECT_FALSE(box.windowFlags() & Qt::WindowStaysOnTopHint);
-
-    frmAbout another;
-    another.setStrAuthor(QStringLiteral("Someone Else"));
-    another.show();
-    EXPECT_EQ(another.labAuthor->text(), QStringLiteral("Someone Else"));
-}
-
 TEST(AboutBox, EscapeOkAndItsAcceleratorCloseTheBox)
 {
-    enum class How { Escape, EscapeOnTheLink, OkClick, AltO };
-    for (How how : {How::Escape, How::EscapeOnTheLink, How::OkClick, How::AltO}) {
+    for (int how = 0; how < 4; ++how) {
         frmAbout box;
         box.show();
         box.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
-        switch (how) {
-        case How::Escape: QTest::keyClick(&box, Qt::Key_Escape); break;
-        case How::EscapeOnTheLink:
-            box.SWBHyperLink1->setFocus();
-            QTest::keyClick(box.SWBHyperLink1, Qt::Key_Escape);
-            break;
-        case How::OkClick: QTest::mouseClick(box.cmdOk, Qt::LeftButton); break;
-        case How::AltO: QTest::keyClick(&box, Qt::Key_O, Qt::AltModifier); break;  // an animated click
-        }
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !box.isVisible(); }, 2000)) << "way " << int(how);
+        if (how == 0)
+            QTest::keyClick(&box, Qt::Key_Escape);
+        else if (how == 1)
+            box.SWBHyperLink1->setFocus(), QTest::keyClick(box.SWBHyperLink1, Qt::Key_Escape);
+        else if (how == 2)
+            QTest::mouseClick(box.cmdOk, Qt::LeftButton);
+        else
+            QTest::keyClick(&box, Qt::Key_O, Qt::AltModifier);  // an animated click
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !box.isVisible(); }, 2000)) << "way " << how;
     }
 }
 
 TEST(AboutBox, TheLinkOpensItsAddress)
 {
     UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "Open");
+    QDesktopServices::setUrlHandler("https", &catcher, "Open");
     frmAbout box;
     box.show();
-    const QString shown = box.SWBHyperLink1->text();
     QTest::mouseClick(box.SWBHyperLink1, Qt::LeftButton);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls.first(), QUrl(shown));
+    QDesktopServices::unsetUrlHandler("https");
+    EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl(box.SWBHyperLink1->text())});
 }
 
-TEST(AboutBox, CentredOverTheOwner)
+TEST(AboutBox, CentredOverTheOwnerAndOnTopWhileTheOwnerIsTopMost)
 {
-    struct Case {
-        QRect owner;
-        QSize box;
-        QPoint expected;
-    };
-    const Case cases[] = {
-        {{100, 100, 800, 600}, {400, 200}, {300, 300}},
-        {{0, 0, 300, 200}, {400, 300}, {-50, -50}},       // box larger than the owner
-        {{-1000, 50, 600, 400}, {200, 100}, {-800, 200}},  // owner on a monitor to the left
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(frmAbout::CentredOver(c.owner, c.box), c.expected);
+    EXPECT_EQ(frmAbout::CentredOver({100, 100, 800, 600}, {400, 200}), QPoint(300, 300));
+    EXPECT_EQ(frmAbout::CentredOver({0, 0, 300, 200}, {400, 300}), QPoint(-50, -50));
+    EXPECT_EQ(frmAbout::CentredOver({-1000, 50, 600, 400}, {200, 100}), QPoint(-800, 200));
 
     QWidget owner;
     owner.setGeometry(100, 100, 700, 500);
+    owner.setProperty("blnTopMost", true);
     owner.show();
     frmAbout box;
     box.setParentWindow(&owner);
     box.show();
-    const QPoint ownerCentre = owner.frameGeometry().center();
-    const QPoint boxCentre = box.frameGeometry().center();
-    EXPECT_LE((ownerCentre - boxCentre).manhattanLength(), 2);
+    EXPECT_LE((box.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 2);
+    EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
+    box.accept();
+    EXPECT_FALSE(box.windowFlags() & Qt::WindowStaysOnTopHint);  // it leaves the layer at close
+    EXPECT_TRUE(owner.property("blnTopMost").toBool());
 }
 
-TEST(AboutBox, MinimisedOwnerCentresTheBoxOnItsMonitor)
+TEST(AboutBox, AMinimisedOwnerCentresTheBoxOnItsMonitor)
 {
     clsMonitors monitors([] {
         DisplayLayout layout;
         layout.screens = {clsMonitor::FromRects(1, QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768))};
         layout.primaryHandle = 1;
-        layout.screenWidthTwips = 15360;
-        layout.screenHeightTwips = 11520;
         return layout;
     });
     gMonitors = &monitors;
@@ -128,34 +93,16 @@ TEST(AboutBox, MinimisedOwnerCentresTheBoxOnItsMonitor)
     box.setParentWindow(&owner);
     box.show();
     gMonitors = nullptr;
-    const QPoint centre = box.frameGeometry().center();
-    EXPECT_NEAR(centre.x(), 512, 2);
-    EXPECT_NEAR(centre.y(), 384, 2);
-}
-
-TEST(AboutBox, StaysOnTopWhileTheOwnerIsTopMostAndLeavesTheLayerAtClose)
-{
-    QWidget owner;
-    owner.setProperty("blnTopMost", true);
-    owner.show();
-    frmAbout box;
-    box.setParentWindow(&owner);
-    box.show();
-    EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
-    box.accept();
-    EXPECT_FALSE(box.isVisible());
-    EXPECT_FALSE(box.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(owner.property("blnTopMost").toBool());
+    EXPECT_LE((box.frameGeometry().center() - QPoint(512, 384)).manhattanLength(), 3);
 }
 
 TEST(Help, HelpFileBesideTheProgram)
 {
     const std::pair<QString, QString> cases[] = {
         {"/opt/quiltmap", "/opt/quiltmap/Quiltmap.html"},
-        {"/opt/quiltmap/", "/opt/quiltmap/Quiltmap.html"},  // no second separator
+        {"/opt/quiltmap/", "/opt/quiltmap/Quiltmap.html"},
         {"/", "/Quiltmap.html"},
-        {"/opt/quiltmap/  ", "/opt/quiltmap/Quiltmap.html"},
-        {"/opt/my maps", "/opt/my maps/Quiltmap.html"},
+        {"/opt/my maps/  ", "/opt/my maps/Quiltmap.html"},
     };
     for (const auto& [folder, expected] : cases) {
         ContextIDs::InitHelp(nullptr, folder);
@@ -166,27 +113,18 @@ TEST(Help, HelpFileBesideTheProgram)
 TEST(Help, OpensAtTheTopicRaisesAndCloses)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QFile help(dir.path() + "/Quiltmap.html");
-    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
-    help.write("<html><body><h1><a name=\"topic10\"></a>Main</h1><p>one</p>"
-               "<h1><a name=\"topic20\"></a>Second</h1><p>two</p></body></html>");
-    help.close();
-
+    ASSERT_TRUE(WriteFile(dir.filePath("Quiltmap.html"), "<h1><a name=\"topic10\"></a>Main</h1><p>one</p>"
+                                                        "<h1><a name=\"topic20\"></a>Second</h1><p>two</p>"));
     ContextIDs::InitHelp(nullptr, dir.path());
     ContextIDs::ShowHelpContext(ContextIDs::MainTopic);
     QWidget* window = ContextIDs::HelpWindow();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quiltmap Help"));
     auto* browser = window->findChild<QTextBrowser*>();
     ASSERT_NE(browser, nullptr);
-    EXPECT_EQ(browser->source().fragment(), QStringLiteral("topic10"));
-    EXPECT_TRUE(browser->toPlainText().contains(QStringLiteral("Second")));
-
+    EXPECT_EQ(browser->source().fragment(), "topic10");
     ContextIDs::ShowHelpContext(20);
     EXPECT_EQ(ContextIDs::HelpWindow(), window);  // the same window, raised
-    EXPECT_EQ(browser->source().fragment(), QStringLiteral("topic20"));
-
+    EXPECT_EQ(browser->source().fragment(), "topic20");
     ContextIDs::CloseHelp();
     EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
     ContextIDs::CloseHelp();  // closing twice is harmless
@@ -195,38 +133,26 @@ TEST(Help, OpensAtTheTopicRaisesAndCloses)
 TEST(Help, MissingHelpFileIsReportedWithItsName)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     ContextIDs::InitHelp(nullptr, dir.path());
-    QString title;
     QString text;
     QTimer poll;
-    poll.setInterval(0);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                title = box->windowTitle();
-                text = box->text();
-                box->accept();
-            }
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                text = box->text(), box->accept();
     });
-    poll.start();
+    poll.start(0);
     ContextIDs::ShowHelpContext(ContextIDs::MainTopic);
-    poll.stop();
-    EXPECT_EQ(title, QStringLiteral("Quiltmap"));
     EXPECT_TRUE(text.contains(dir.path() + "/Quiltmap.html")) << text.toStdString();
     EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
 }
 
 TEST(Help, TheShippedHelpHasEveryTopicItLinksTo)
 {
-    const QString path = QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath("../../help/Quiltmap.html");
-    QFile help(path);
-    ASSERT_TRUE(help.open(QIODevice::ReadOnly)) << path.toStdString();
-    const QString html = QString::fromUtf8(help.readAll());
-    EXPECT_TRUE(html.contains(QStringLiteral("name=\"topic10\"")));
-    const QRegularExpression link(QStringLiteral("href=\"#(topic\\d+)\""));
+    const QString html = ReadFile(QFileInfo(__FILE__).absoluteDir().filePath("../../help/Quiltmap.html"));
+    EXPECT_TRUE(html.contains("name=\"topic10\""));
     int links = 0;
-    for (auto it = link.globalMatch(html); it.hasNext(); ++links) {
+    for (auto it = QRegularExpression("href=\"#(topic\\d+)\"").globalMatch(html); it.hasNext(); ++links) {
         const QString topic = it.next().captured(1);
         EXPECT_TRUE(html.contains("name=\"" + topic + "\"")) << topic.toStdString();
     }
