@@ -121,6 +121,17 @@ TEST(Conversions, FailuresLeaveThePointUntouched)
     }
 }
 
+// Only the band tells the way back the hemisphere: northing 9000000 lies 1000 km (about 9
+// degrees) south of the equator in a southern band, near the pole in a northern one.
+TEST(UtmToLatLong, TheBandChoosesTheHemisphere)
+{
+    for (const char* band : {"C", "M", "N", "X"}) {
+        UtmPoint point{0, 0, kWgs84, 9000000, 500000, 34, band, 0, 0, 0};
+        ASSERT_EQ(UtmToLatLong(point), UtmOk);
+        EXPECT_NEAR(point.Latitude, std::string(band) < "N" ? -9.0 : 81.0, 0.5) << band;
+    }
+}
+
 // A negative latitude too small to survive the trip through radians falls in band "N"; its
 // northing must then carry no false northing, or the way back lands near the pole.
 TEST(LatLongToUtm, LatitudeJustBelowTheEquatorComesBack)

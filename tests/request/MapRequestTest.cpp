@@ -144,6 +144,7 @@ TEST(StartMapDownload, GridInvariantsHoldForRealPoints)
         EXPECT_EQ(grid.TopRight.Easting - grid.BottomLeft.Easting, (c.width + 1) * tile);
         EXPECT_EQ(grid.TopRight.Northing - grid.BottomLeft.Northing, (c.height + 1) * tile);
         EXPECT_EQ(grid.TopRight.Zone, grid.Zone);
+        EXPECT_GE(grid.FirstTileY, 0);
         EXPECT_EQ(grid.Row, c.height);
         // The point lies inside the map, give or take half a tile of snapping.
         const double slack = tile / 2 / 100000.0 + 1e-6;  // degrees; 1 degree > 100 km here
