@@ -27,7 +27,7 @@ int32_t SnapToGrid(double metres, int32_t tileMetres);
 // True to go on; asks OK/Cancel when they lie in different UTM zones.
 bool ConfirmZoneCrossing(double a, double b, Prompter& prompter);
 
-// Steps 1 to 12: fills request and grid from the lists and the point; true when the download
+// Fills request and grid from the lists and the point; true when the download
 // should start (the caller then prepares the window). False after a refused warning or a failed
 // conversion; request and grid may then hold partial values.
 bool StartMapDownload(const ListChoices& choices, double latitude, double longitude,
