@@ -28,10 +28,8 @@ TEST(TileNames, FileNameAndUrlCarryTheSameNumbersInTheirOwnOrders)
     const Case cases[] = {
         {{2, 12, 13, 622, 5500}, "http://127.0.0.1:8421", "2-12-13-622-5500",
          "http://127.0.0.1:8421/tile.ashx?T=2&S=12&X=622&Y=5500&Z=13"},
-        {{1, 10, 60, 2500, 22000}, "http://h:9/terra//", "1-10-60-2500-22000",
-         "http://h:9/terra/tile.ashx?T=1&S=10&X=2500&Y=22000&Z=60"},
-        {{1, 19, 1, 0, 7}, "https://secure.example.org/", "1-19-1-0-7",
-         "https://secure.example.org/tile.ashx?T=1&S=19&X=0&Y=7&Z=1"},
+        {{1, 10, 60, 2500, 22000}, "https://h:9/terra//", "1-10-60-2500-22000",
+         "https://h:9/terra/tile.ashx?T=1&S=10&X=2500&Y=22000&Z=60"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(TileFileBaseName(QStringLiteral("/lib/"), c.tile),

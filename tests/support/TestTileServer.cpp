@@ -92,39 +92,28 @@ struct TestTileServer::Shared {
             const auto it = Answers.find({x, y});
             answer = it == Answers.end() ? Default : it->second;
         }
-        switch (answer.What) {
-        case TileAnswer::Kind::Jpeg:
-            answer.Bytes = JpegTile(x, y);
-            break;
-        case TileAnswer::Kind::Gif:
-            answer.Bytes = GifTile(x, y);
-            break;
-        case TileAnswer::Kind::Body:
-            break;
-        case TileAnswer::Kind::Status:
+        if (answer.What == TileAnswer::Kind::Hung) {
+            std::unique_lock<std::mutex> lock(Lock);
+            HungReleased.wait_for(lock, LongestHang, [this] { return Releasing; });
+            answer = TileAnswer::Status(503);
+        }
+        if (answer.What == TileAnswer::Kind::Status) {
             response.status = answer.Code;
             response.set_content("The tile server refused this tile.", "text/plain");
-            return;
-        case TileAnswer::Kind::Dropped:
+        } else if (answer.What == TileAnswer::Kind::Dropped) {
             response.set_content_provider(
                 4000, "image/jpeg", [](size_t offset, size_t, httplib::DataSink& sink) {
                     if (offset >= 2000)
                         return false;   // closes the connection before the announced end
                     const std::string half(2000 - offset, 'x');
-                    sink.write(half.data(), half.size());
-                    return true;
+                    return sink.write(half.data(), half.size());
                 });
-            return;
-        case TileAnswer::Kind::Hung: {
-            std::unique_lock<std::mutex> lock(Lock);
-            HungReleased.wait_for(lock, LongestHang, [this] { return Releasing; });
-            response.status = 503;
-            response.set_content("Released.", "text/plain");
-            return;
+        } else {
+            const QByteArray bytes = answer.What == TileAnswer::Kind::Jpeg  ? JpegTile(x, y)
+                                     : answer.What == TileAnswer::Kind::Gif ? GifTile(x, y)
+                                                                            : answer.Bytes;
+            response.set_content(bytes.constData(), size_t(bytes.size()), "application/octet-stream");
         }
-        }
-        response.set_content(answer.Bytes.constData(), size_t(answer.Bytes.size()),
-                             "application/octet-stream");
     }
 };
 
