@@ -1,9 +1,6 @@
 #pragma once
 
-#include <condition_variable>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -24,8 +21,8 @@ struct TileAnswer {
         Gif,      // a 200x200 GIF in the tile's colour
         Body,     // exactly Bytes, status 200
         Status,   // status Code with a short text body
-        Dropped,  // announces Bytes.size() bytes, sends half of them and closes the connection
-        Hung,     // never answers (until the server stops)
+        Dropped,  // announces 4000 bytes, sends half of them and closes the connection
+        Hung,     // never answers (until released or the server stops)
     };
     Kind What = Kind::Jpeg;
     int Code = 200;
@@ -35,16 +32,13 @@ struct TileAnswer {
     static TileAnswer Gif() { return {Kind::Gif, 200, {}}; }
     static TileAnswer Body(QByteArray bytes) { return {Kind::Body, 200, std::move(bytes)}; }
     static TileAnswer Status(int code) { return {Kind::Status, code, {}}; }
-    static TileAnswer Dropped(int announcedBytes = 4000)
-    {
-        return {Kind::Dropped, 200, QByteArray(announcedBytes, 'x')};
-    }
+    static TileAnswer Dropped() { return {Kind::Dropped, 200, {}}; }
     static TileAnswer Hung() { return {Kind::Hung, 0, {}}; }
 };
 
-// A real HTTP tile server on 127.0.0.1 for tests: answers GET /tile.ashx?T=..&S=..&X=..&Y=..&Z=..
-// per tile as the test chose (JPEG in the tile's colour by default) and records every request.
-// Runs in its own thread between Start() and Stop() (or destruction).
+// A real HTTP tile server on 127.0.0.1 for tests, serving GET /tile.ashx?T=..&S=..&X=..&Y=..&Z=..
+// from its own thread: each tile is answered as the test chose (by default a JPEG in the tile's
+// colour) and every request is recorded.
 class TestTileServer {
 public:
     struct Request {
@@ -58,30 +52,28 @@ public:
     TestTileServer(const TestTileServer&) = delete;
     TestTileServer& operator=(const TestTileServer&) = delete;
 
-    // Binds a free port on 127.0.0.1 and starts serving; false when that failed.
+    // Binds a free port and starts serving; false when that failed.
     bool Start();
     // Releases hung requests and stops; safe to call more than once.
     void Stop();
-
-    int Port() const { return m_port; }
     // "http://127.0.0.1:<port>", the base before "/tile.ashx?".
     QUrl BaseUrl() const;
 
-    // Answer for the tile (X, Y) of any type, scale and zone; the default for all others.
+    // The answer for tile (X, Y) of any type, scale and zone; the default for all others.
     void SetAnswer(int x, int y, const TileAnswer& answer);
     void SetDefaultAnswer(const TileAnswer& answer);
-    // Lets every request that is hanging now (and every later Hung one) answer 503 at once.
+    // Lets every hanging request, and every later Hung one, answer 503 at once.
     void ReleaseHung();
 
     std::vector<Request> Requests() const;
     std::vector<QString> Queries() const;
     int RequestCount() const;
-    // Requests that are being answered now (hung ones included).
+    // Requests being answered now, hung ones included.
     int ActiveCount() const;
 
     // The flat colour of tile (X, Y): neighbours differ in every channel.
     static QColor TileColour(int x, int y);
-    // The bytes served for a tile; usable by tests to fill a tile library.
+    // The bytes served for a tile.
     static QByteArray JpegTile(int x, int y);
     static QByteArray GifTile(int x, int y);
 
