@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeMapForm.h"
+#include "Inet.h"
 #include "MapMaker.h"
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
@@ -212,6 +213,8 @@ TEST_F(FetchLoopTest, FailedTileIsSkippedWithTheTimedBoxAndTheNextOneFetched)
         {TileAnswer::Status(404), 60000, "An error occurred - 404 Not Found"},
         {TileAnswer::Dropped(), 60000, "An error occurred - 2 "},   // the transport's own text follows
         {TileAnswer::Hung(), 2000, "An error occurred - 4 The server did not answer in time."},
+        {TileAnswer::Body(QByteArray(Inet::MaxBodyBytes + 1, 'x')), 60000,
+         "An error occurred - 299 The answer is too large to be a tile."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
