@@ -75,30 +75,11 @@ TEST(HostLink, MapsWindowsPathsThroughThePrefixDrives)
     EXPECT_EQ(WindowsPathToUnix(prefix, QString()), QString());
 }
 
-TEST(HostLink, FindHostFolderAddsTheSeparator)
+TEST(HostLink, ToolEntryNamesTheProgramThroughDriveZAndIsWrittenOnce)
 {
-    QTemporaryDir dir;
-    const QString prefix = dir.path();
-    QString folder = QStringLiteral("unchanged");
-    EXPECT_FALSE(FindHostFolder(prefix, folder));   // no user.reg
-    EXPECT_EQ(folder, QStringLiteral("unchanged"));
-
-    ASSERT_TRUE(WriteFile(prefix + QStringLiteral("/user.reg"),
-              UserReg("\"Program Folder\"=\"C:\\\\Program Files\\\\Corvane32\"")));
-    ASSERT_TRUE(FindHostFolder(prefix, folder));
-    EXPECT_EQ(folder, prefix + QStringLiteral("/drive_c/Program Files/Corvane32/"));
-}
-
-TEST(HostLink, ToolEntryNamesTheProgramThroughDriveZ)
-{
-    EXPECT_EQ(ToolEntryText(QStringLiteral("Quiltmap"), QStringLiteral("/opt/quiltmap/Quiltmap")),
-              QByteArray("Quiltmap\r\nZ:\\opt\\quiltmap\\Quiltmap\r\nFalse\r\nFalse\r\n"));
     EXPECT_EQ(ToolEntryText(QStringLiteral("Quiltmap"), QStringLiteral("/home/ham radio/Quiltmap")),
               QByteArray("Quiltmap\r\n\"Z:\\home\\ham radio\\Quiltmap\"\r\nFalse\r\nFalse\r\n"));
-}
 
-TEST(HostLink, ToolEntryIsWrittenOnceAndNeverRewritten)
-{
     QTemporaryDir dir;
     const QString host = dir.path() + u'/';
     AddToHostTools(host, QStringLiteral("Quiltmap"), QStringLiteral("/opt/q/Quiltmap"));
