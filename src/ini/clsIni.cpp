@@ -421,6 +421,18 @@ private:
     bool m_bom = false;
 };
 
+// Loads the file, applies one change and writes the file back in one step; false when the
+// file could not be read or written (it is then unchanged).
+template <typename Change>
+bool EditProfile(const QString& path, Change change)
+{
+    Profile profile;
+    if (path.isEmpty() || !profile.Load(path))
+        return false;
+    change(profile);
+    return profile.Save(path);
+}
+
 }  // namespace
 
 clsIni::clsIni()
@@ -492,14 +504,7 @@ bool clsIni::SaveAllKeysInSection(const QStringList& values, const QString& sect
 
 bool clsIni::DeleteSection(const QString& section, const QString& file)
 {
-    const QString path = ResolvePath(file);
-    if (path.isEmpty())
-        return false;
-    Profile profile;
-    if (!profile.Load(path))
-        return false;
-    profile.RemoveSection(section);
-    return profile.Save(path);
+    return EditProfile(ResolvePath(file), [&](Profile& profile) { profile.RemoveSection(section); });
 }
 
 bool clsIni::IsItTrue(QString& text)
@@ -536,14 +541,7 @@ QString clsIni::GetIniString(const QString& section, const QString& key, const Q
 
 bool clsIni::DeleteKey(const QString& section, const QString& key, const QString& file)
 {
-    const QString path = ResolvePath(file);
-    if (path.isEmpty())
-        return false;
-    Profile profile;
-    if (!profile.Load(path))
-        return false;
-    profile.RemoveKey(section, key);
-    return profile.Save(path);
+    return EditProfile(ResolvePath(file), [&](Profile& profile) { profile.RemoveKey(section, key); });
 }
 
 bool clsIni::SaveIniString(const QString& section, const QString& key, const QVariant& value,
@@ -555,11 +553,9 @@ bool clsIni::SaveIniString(const QString& section, const QString& key, const QVa
     const std::optional<QString> text = ToText(value);
     if (!text || !IsWritableSection(section) || !IsWritableKey(key) || !IsWritableValue(*text))
         return false;
-    Profile profile;
-    if (!profile.Load(path))
-        return false;
-    profile.SetValue(section, key, QuoteForWriting(*text));
-    return profile.Save(path);
+    return EditProfile(path, [&](Profile& profile) {
+        profile.SetValue(section, key, QuoteForWriting(*text));
+    });
 }
 
 QString clsIni::GetIniStringWriteDefault(const QString& section, const QString& key,
