@@ -19,7 +19,7 @@ struct Damage {
     QByteArray B() { return QList<QByteArray>{"", "", " ", "\t", " \t "}[Pick(5)]; }
     QByteArray Line()
     {
-        const QList<QByteArray> values{"", "\"\"", "\"quoted\"", "\"unclosed", "a=b=c", "-7", QByteArray(Pick(3000), 'x'),
+        const QList<QByteArray> values{"", "\"\"", "\"quoted\"", "\"open", "a=b=c", "-7", QByteArray(Pick(3000), 'x'),
                                        Junk(Pick(20))};
         const QList<QByteArray> lines{
             B() + '[' + B() + Sections[Pick(5)].toUtf8() + B() + (Pick(4) ? "]" : "] x"),

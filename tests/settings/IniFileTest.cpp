@@ -36,7 +36,7 @@ protected:
     void SetUp() override { ini.setStrIniName(dir.filePath("Quiltmap.INI")); }
     void WriteRaw(const QByteArray& content) { ASSERT_TRUE(WriteFile(ini.strIniName(), content)); }
     QByteArray ReadRaw() const { return ReadFile(ini.strIniName()); }
-    QString Get(const QString& section, const QString& key) const { return ini.GetIniString(section, key, "(missing)"); }
+    QString Get(const QString& section, const QString& key) { return ini.GetIniString(section, key, "(missing)"); }
     QTemporaryDir dir;
     clsIni ini;
 };
@@ -45,8 +45,7 @@ TEST_F(IniFile, ValuesSurviveTheirWayThroughTheFile)
 {
     const std::pair<QString, QByteArray> cases[] = {
         {"plain", "plain"}, {" leading", "\" leading\""}, {"trailing ", "\"trailing \""}, {"\ttab", "\"\ttab\""},
-        {"", "\"\""}, {"in \"the\" middle", "in \"the\" middle"}, {"Grüße", "Gr\xC3\xBC\xC3\x9F" "e"},
-    };
+        {"", "\"\""}, {"in \"the\" middle", "in \"the\" middle"}, {"Grüße", "Gr\xC3\xBC\xC3\x9F" "e"}};
     for (const auto& [value, stored] : cases) {
         ASSERT_TRUE(ini.SaveIniString("SETUP", "KEY", value));
         EXPECT_EQ(Get("SETUP", "KEY"), value);
@@ -58,8 +57,7 @@ TEST_F(IniFile, ReadingTrimsBlanksAndOnePairOfQuotesAndIgnoresCase)
 {
     WriteRaw("[S]\nA =  spaced out  \nB=\"\"twice\"\"\nC=\"open\nD=\"\n G\t=\t\" x \" \n");
     const std::pair<const char*, const char*> cases[] = {
-        {"a", "spaced out"}, {"B", "\"twice\""}, {"C", "\"open"}, {"D", "\""}, {"G", " x "}, {"H", "(missing)"},
-    };
+        {"a", "spaced out"}, {"B", "\"twice\""}, {"C", "\"open"}, {"D", "\""}, {"G", " x "}, {"H", "(missing)"}};
     for (const auto& [key, expected] : cases)
         EXPECT_EQ(Get("s", key), expected) << key;
     ASSERT_TRUE(ini.SaveIniString("s", "a", 1));  // keeps the existing spelling
@@ -93,30 +91,25 @@ TEST_F(IniFile, MissingKeysAreWrittenWithTheDefaultAsTextAndTheSentinelCountsAsM
     WriteRaw("[SETUP]\r\nMARKED=$!*%\r\nKEPT=7\r\n");
     const std::tuple<const char*, QVariant, QString> cases[] = {
         {"MARKED", 3, "3"}, {"KEPT", 3, "7"}, {"NEW", false, "False"}, {"SPACED", " x ", " x "},
-        {"FLOAT", 12345678.0f, "12345678"}, {"HALF", 0.5, "0.5"},
-    };
+        {"FLOAT", 12345678.0f, "12345678"}, {"HALF", 0.5, "0.5"}};
     for (const auto& [key, value, expected] : cases)
         EXPECT_EQ(ini.GetIniStringWriteDefault("SETUP", key, value), expected) << key;
-    EXPECT_EQ(ReadRaw(), "[SETUP]\r\nMARKED=3\r\nKEPT=7\r\nNEW=False\r\nSPACED=\" x \"\r\nFLOAT=12345678\r\nHALF=0.5\r\n");
+    EXPECT_EQ(ReadRaw(), "[SETUP]\r\nMARKED=3\r\nKEPT=7\r\nNEW=False\r\nSPACED=\" x \"\r\nFLOAT=12345678\r\n"
+                         "HALF=0.5\r\n");
     ASSERT_TRUE(ini.SaveIniString("SETUP", "LONG", QString(1500, 'v')));  // read back cut at 1023
     EXPECT_EQ(Get("SETUP", "LONG"), QString(1023, 'v'));
 }
 
-TEST_F(IniFile, LoadAllKeysInSectionStartsAtIndexOne)
+TEST_F(IniFile, WholeSectionsLoadFromIndexOneAndSaveInPlaceOfTheOld)
 {
-    WriteRaw("[LIST]\r\nA=x\r\nB=\r\n; note\r\nloose line\r\nC=y\r\n[OTHER]\r\nD=z\r\n");
+    WriteRaw("[Files]\r\nOld1=a\r\nOld2=\r\n; note\r\nloose line\r\nOld3=b\r\n[Keep]\r\nK=1\r\n");
     QStringList values{"stale"}, keys{"stale", "stale"};
-    ini.LoadAllKeysInSection(values, "list", &keys);
-    EXPECT_EQ(values, (QStringList{"", "x", "y"}));
-    EXPECT_EQ(keys, (QStringList{"", "A", "C"}));
+    ini.LoadAllKeysInSection(values, "files", &keys);
+    EXPECT_EQ(values + keys, (QStringList{"", "a", "b", "", "Old1", "Old3"}));
     ini.LoadAllKeysInSection(values, "NOWHERE", &keys);
     EXPECT_EQ(values + keys, (QStringList{"", ""}));
-}
-
-TEST_F(IniFile, SaveAllKeysInSectionReplacesTheSection)
-{
-    WriteRaw("[Files]\r\nOld1=a\r\nOld2=b\r\n[Keep]\r\nK=1\r\n");
-    const QStringList values{"never written", "one", " two "}, names{"", "Only"};
+    values = {"never written", "one", " two "};
+    const QStringList names{"", "Only"};
     ASSERT_TRUE(ini.SaveAllKeysInSection(values, "FILES", "File", &names));  // beyond the names: the stem
     EXPECT_EQ(ReadRaw(), "[Keep]\r\nK=1\r\n[FILES]\r\nOnly=one\r\nFile2=\" two \"\r\n");
     QStringList many{""}, loaded;  // far more names than a 10000-character name list holds
@@ -132,8 +125,7 @@ TEST_F(IniFile, WritesThatWouldReadBackAsSomethingElseAreRefused)
     WriteRaw("[SETUP]\r\nA=1\r\n");
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"SETUP", "A", "1\r\n[EVIL]\r\nB=2"}, {"SETUP", "A", "1\nB=2"}, {"SETUP", "B=C", "1"}, {"SETUP", ";B", "1"},
-        {"SETUP", "[B]", "1"}, {"SETUP", "", "1"}, {"SET]UP", "A", "1"}, {"", "A", "1"},
-    };
+        {"SETUP", "[B]", "1"}, {"SETUP", "", "1"}, {"SET]UP", "A", "1"}, {"", "A", "1"}};
     for (const auto& [section, key, value] : cases)
         EXPECT_FALSE(ini.SaveIniString(section, key, value)) << key << " " << value;
     EXPECT_FALSE(ini.SaveAllKeysInSection({"", "ok", "two\r\nlines"}, "SETUP", "File"));
@@ -161,8 +153,7 @@ TEST(IniTruth, IsItTrueAcceptsFourWordsInAnyCaseAndUpperCasesTheText)
 {
     const std::tuple<QString, bool, QString> cases[] = {
         {"yes", true, "YES"}, {"On", true, "ON"}, {"1", true, "1"}, {"tRuE", true, "TRUE"}, {"-1", false, "-1"},
-        {"", false, ""}, {" yes", false, " YES"}, {"0", false, "0"},
-    };
+        {"", false, ""}, {" yes", false, " YES"}, {"0", false, "0"}};
     for (auto [text, expected, upper] : cases) {
         EXPECT_EQ(clsIni::IsItTrue(text), expected) << upper.toStdString();
         EXPECT_EQ(text, upper);

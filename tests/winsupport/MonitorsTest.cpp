@@ -39,7 +39,8 @@ TEST(MonitorGeometry, DesktopBoundsAndKeys)
     EXPECT_EQ(ScanMonitors(OneMonitor({}, 1280, 1024), &probes).size(), 2u);
     EXPECT_EQ(probes, 9);  // every 640 x 480 cell, including the ends
     clsMonitors two(TwoMonitors);
-    EXPECT_EQ(std::tuple(two.DesktopLeft(), two.DesktopWidth(), two.DesktopLeftTwips()), std::tuple(-1024, 2304, -15360));
+    EXPECT_EQ(std::tuple(two.DesktopLeft(), two.DesktopWidth(), two.DesktopLeftTwips()),
+              std::tuple(-1024, 2304, -15360));
     EXPECT_EQ(two.MonitorKeys(), (QStringList{"0", "2", "1"}));  // the scan meets the left one first
     clsMonitors primaryOnly([] { auto l = TwoMonitors(); l.multiMonitor = false; return l; });
     EXPECT_EQ(primaryOnly.DesktopWidth(), 1280);
