@@ -12,7 +12,6 @@ protected:
     void TearDown() override { OverrideProgramFolder(QString()); }
     QString FilePath() const { return dir.filePath(ExecutableBaseName() + ".INI"); }
     void WriteRaw(const QByteArray& content) { ASSERT_TRUE(WriteFile(FilePath(), content)); }
-    QByteArray ReadRaw() const { return ReadFile(FilePath()); }
     QTemporaryDir dir;
     const bool folderSet = (OverrideProgramFolder(dir.path()), true);
     clsIni ini;  // made after the folder is set: its file lies beside the program under its name
@@ -20,46 +19,35 @@ protected:
 
 TEST_F(Settings, FirstStartWritesTheDefaultsInOrderAfterTheWindowKeys)
 {
-    EXPECT_EQ(ini.strIniName(), FilePath());
     const StoredChoices choices = LoadSettings(ini, ListCounts{});
     EXPECT_EQ(choices.FileNameOption, 1);
     EXPECT_EQ(choices.Lists.WidthIndex, 4);
-    EXPECT_TRUE(choices.Lists.ReferenceIsCentre);
-    const QByteArray defaults =
-        "FILE_NAME_OPTION=1\r\nRESOLUTION=0\r\nIMAGE_TYPE=0\r\nWIDTH=4\r\nHEIGHT=4\r\nREF_POINT=0\r\n";
-    EXPECT_EQ(ReadRaw(), "[SETUP]\r\n" + defaults);
-    LoadSettings(ini, ListCounts{});  // a second start writes nothing more
-    EXPECT_EQ(ReadRaw(), "[SETUP]\r\n" + defaults);
-
     const QByteArray window = "[SETUP]\r\nMAIN_LEFT=1200\r\nMAIN_MAXIMIZED=False\r\n";
+    const QByteArray defaults = "FILE_NAME_OPTION=1\r\nRESOLUTION=0\r\nIMAGE_TYPE=0\r\n"
+                                "WIDTH=4\r\nHEIGHT=4\r\nREF_POINT=0\r\n";
+    EXPECT_EQ(ReadFile(FilePath()), "[SETUP]\r\n" + defaults);
     WriteRaw(window);
     LoadSettings(ini, ListCounts{});
-    EXPECT_EQ(ReadRaw(), window + defaults);
+    LoadSettings(ini, ListCounts{});  // a second start writes nothing more
+    EXPECT_EQ(ReadFile(FilePath()), window + defaults);
 }
 
 TEST_F(Settings, StoredValuesOutsideTheirRangeFallBack)
 {
-    const struct {
-        const char* Stored;
-        int16_t FileNameOption, Scale, Width;
-        bool Centre;
-    } cases[] = {
+    const struct { const char* Stored; int16_t FileNameOption, Scale, Width; bool Centre; } cases[] = {
         {"WIDTH=7\r\nRESOLUTION=9\r\nREF_POINT=1\r\nFILE_NAME_OPTION=0", 0, 9, 7, false},
         {"WIDTH=8\r\nRESOLUTION=10", 1, 0, 0, true},  // beyond the list: its first item, not the default
         {"WIDTH=-1\r\nREF_POINT=2\r\nFILE_NAME_OPTION=5", 1, 0, 0, true},
         {"REF_POINT=-1\r\nFILE_NAME_OPTION=-1", 1, 0, 4, true},
-        // Not 16-bit integers, or the sentinel: as if missing.
-        {"WIDTH=abc\r\nFILE_NAME_OPTION=zero\r\nRESOLUTION=2.5", 1, 0, 4, true},
+        {"WIDTH=abc\r\nFILE_NAME_OPTION=zero\r\nRESOLUTION=2.5", 1, 0, 4, true},  // as if missing
         {"WIDTH=40000\r\nRESOLUTION=\"\"", 1, 0, 4, true},
-        {"WIDTH=$!*%", 1, 0, 4, true},
-    };
+        {"WIDTH=$!*%", 1, 0, 4, true}};
     for (const auto& c : cases) {
         WriteRaw(QByteArray("[SETUP]\r\n") + c.Stored + "\r\n");
-        const StoredChoices choices = LoadSettings(ini, ListCounts{});
-        EXPECT_EQ(choices.FileNameOption, c.FileNameOption) << c.Stored;
-        EXPECT_EQ(choices.Lists.ScaleIndex, c.Scale) << c.Stored;
-        EXPECT_EQ(choices.Lists.WidthIndex, c.Width) << c.Stored;
-        EXPECT_EQ(choices.Lists.ReferenceIsCentre, c.Centre) << c.Stored;
+        const StoredChoices got = LoadSettings(ini, ListCounts{});
+        const ListChoices& l = got.Lists;
+        EXPECT_EQ(std::tuple(got.FileNameOption, l.ScaleIndex, l.WidthIndex, l.ReferenceIsCentre),
+                  std::tuple(c.FileNameOption, c.Scale, c.Width, c.Centre)) << c.Stored;
     }
 }
 
@@ -67,15 +55,9 @@ TEST_F(Settings, SavedChoicesComeBack)
 {
     WriteRaw("[SETUP]\r\nFILE_NAME_OPTION=1\r\n");
     SaveFileNameOption(ini, 0);
-    SaveSettings(ini, {.ScaleIndex = 3, .WidthIndex = 7, .HeightIndex = 0, .TypeIndex = 1,
-                       .ReferenceIsCentre = false});
-    EXPECT_EQ(ReadRaw(),
-              "[SETUP]\r\nFILE_NAME_OPTION=0\r\nRESOLUTION=3\r\nIMAGE_TYPE=1\r\nWIDTH=7\r\nHEIGHT=0\r\nREF_POINT=1\r\n");
-    const StoredChoices loaded = LoadSettings(ini, ListCounts{});
-    EXPECT_EQ(loaded.FileNameOption, 0);
-    EXPECT_EQ(loaded.Lists.TypeIndex, 1);
-    EXPECT_EQ(loaded.Lists.HeightIndex, 0);
-    EXPECT_FALSE(loaded.Lists.ReferenceIsCentre);
+    SaveSettings(ini, {.ScaleIndex = 3, .WidthIndex = 7, .HeightIndex = 0, .TypeIndex = 1, .ReferenceIsCentre = false});
+    EXPECT_EQ(ReadFile(FilePath()), "[SETUP]\r\nFILE_NAME_OPTION=0\r\nRESOLUTION=3\r\nIMAGE_TYPE=1\r\nWIDTH=7\r\n"
+                                    "HEIGHT=0\r\nREF_POINT=1\r\n");
 }
 
 TEST_F(Settings, TheTileServerIsReadButNeverWritten)

