@@ -9,12 +9,10 @@ namespace {
 TEST(LayoutPreviewGeometry, FitsTheWidthOrElseTheHeightAndCentres)
 {
     const struct { int clientWidth, clientHeight, mapWidth, mapHeight; PreviewGeometry expected; } cases[] = {
-        {1000, 500, 600, 400, {307.5f, 675, 450}},  // 690 x 460 is too tall
-        {800, 900, 600, 400, {300.0f, 490, 327}},   // 490 x 326.67 fits
-        {1000, 600, 200, 1600, {610.5f, 69, 550}},  // 550 / 8 = 68.75
-        {611, 1000, 400, 200, {300.0f, 301, 150}},  // 150.5 -> 150
-        {613, 1000, 400, 200, {300.0f, 303, 152}},  // 151.5 -> 152
-        {200, 100, 600, 400, {245.0f, 0, 0}},       // no room left
+        {1000, 500, 600, 400, {307.5f, 675, 450}}, {800, 900, 600, 400, {300.0f, 490, 327}},  // too tall; fits
+        {1000, 600, 200, 1600, {610.5f, 69, 550}},                                           // 550 / 8 = 68.75
+        {611, 1000, 400, 200, {300.0f, 301, 150}}, {613, 1000, 400, 200, {300.0f, 303, 152}},  // 150.5, 151.5
+        {200, 100, 600, 400, {245.0f, 0, 0}},                                                // no room left
     };
     for (const auto& c : cases) {
         const PreviewGeometry g = LayoutPreviewGeometry(c.clientWidth, c.clientHeight, 300, 40, 10, c.mapWidth, c.mapHeight);

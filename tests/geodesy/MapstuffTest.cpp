@@ -66,7 +66,8 @@ TEST(GetZoneAndBand, ZonesAndBandsAtTheirLimits)
 TEST(GetZoneAndBand, NoZoneChangesNothing)
 {
     const double inf = std::numeric_limits<double>::infinity();
-    const struct { double Lat, Lon; } cases[] = {{84.0001, 10.0}, {-80.0001, 10.0}, {kNaN, -100.0}, {inf, -100.0}, {45.0, -inf}};
+    const struct { double Lat, Lon; } cases[] = {
+        {84.0001, 10.0}, {-80.0001, 10.0}, {kNaN, -100.0}, {inf, -100.0}, {45.0, -inf}};
     for (const auto& c : cases) {
         ZoneInfo z{c.Lat, c.Lon, 99, "marker", 12.5};
         EXPECT_EQ(GetZoneAndBand(z), UtmLatitudeOutOfRange) << c.Lat << ", " << c.Lon;

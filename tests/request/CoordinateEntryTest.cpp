@@ -15,8 +15,7 @@ namespace {
 using Field = MapForm::Field;
 constexpr int32_t kRefused = 99999;
 
-// Leading number, blanks skipped, halves to even, 16 bits. Full-width and Arabic-Indic digits are
-// no digits; a no-break space and a carriage return are not skipped.
+// Blanks skipped, halves to even, 16 bits; full-width and Arabic-Indic digits, no-break space, CR: no.
 TEST(ReadLeadingNumber, ReadsTheLeadingNumberOrRefusesWhatDoesNotFit)
 {
     const struct { const char16_t* text; int32_t value; } cases[] = {
@@ -50,10 +49,10 @@ const std::vector<CoordinateCase> LatitudeCases = {
 };
 
 const std::vector<CoordinateCase> LongitudeCases = {
-    {u"122.21.07", "122.21.07", -122.351166666667}, {u"75.5", "075.05.00", -75.0833333333333},
-    {u"180", "180.00.00", -180.0}, {u"180.01", nullptr, 0}, {u"180.00.01", nullptr, 0}, {u"181", nullptr, 0},
-    {u"12W", "012.00.00", -12.0}, {u"W12", "000.00.00", 0.0}, {u"122W.21.07", "122.21.07", -122.351166666667},
-    {u"12.30.100", nullptr, 0}, {u"0", "000.00.00", 0.0}, {u"1E2", "100.00.00", -100.0}, {u"   ", "", 0},
+    {u"122.21.07", "122.21.07", -122.351166666667}, {u"75.5", "075.05.00", -75.0833333333333}, {u"180", "180.00.00", -180.0},
+    {u"180.01", nullptr, 0}, {u"180.00.01", nullptr, 0}, {u"181", nullptr, 0}, {u"12W", "012.00.00", -12.0}, {u"   ", "", 0},
+    {u"W12", "000.00.00", 0.0}, {u"122W.21.07", "122.21.07", -122.351166666667}, {u"12.30.100", nullptr, 0},
+    {u"0", "000.00.00", 0.0}, {u"1E2", "100.00.00", -100.0},
 };
 
 TEST(CheckCoordinateText, LatitudesAndLongitudes)
