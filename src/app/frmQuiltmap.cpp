@@ -46,17 +46,6 @@ const QString Section = QStringLiteral("SETUP");
 constexpr int MinimumWidth = 500;
 constexpr int MinimumHeight = 360;
 
-// "True"/"False" in any case, or a number (non-zero is true); anything else is false.
-bool TextToBool(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0)
-        return true;
-    bool isNumber = false;
-    const double number = trimmed.toDouble(&isNumber);
-    return isNumber && number != 0;
-}
-
 }  // namespace
 
 PreviewBox::PreviewBox(QWidget* parent)
@@ -385,7 +374,7 @@ void frmQuiltmap::ApplyStoredSettings()
 void frmQuiltmap::FirstStartCheck()
 {
     clsIni ini;
-    if (!TextToBool(ini.GetIniString(Section, QStringLiteral("FIRST_TIME"), true)))
+    if (!clsIni::TextToBoolean(ini.GetIniString(Section, QStringLiteral("FIRST_TIME"), true)))
         return;
     ini.SaveIniString(Section, QStringLiteral("FIRST_TIME"), false);
     ContextIDs::ShowHelpContext(ContextIDs::MainTopic);

@@ -519,6 +519,16 @@ QString clsIni::TrueOrFalse(bool value)
     return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
 }
 
+bool clsIni::TextToBoolean(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    bool isNumber = false;
+    const double number = trimmed.toDouble(&isNumber);
+    return isNumber && number != 0;
+}
+
 QString clsIni::ValueText(const QVariant& value)
 {
     return ToText(value).value_or(QString());

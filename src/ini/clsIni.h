@@ -33,6 +33,9 @@ public:
     // True for "TRUE", "YES", "1" or "ON" in any case; leaves text in upper case.
     static bool IsItTrue(QString& text);
     static QString TrueOrFalse(bool value);   // "TRUE" or "FALSE"
+    // The usual text-to-boolean reading of a stored value: "True"/"False" in any case, or a
+    // number (non-zero is true); anything else is false.
+    static bool TextToBoolean(const QString& text);
 
     // The platform's text conversion of a value: booleans "True"/"False", numbers in decimal.
     static QString ValueText(const QVariant& value);

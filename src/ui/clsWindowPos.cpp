@@ -141,18 +141,6 @@ void clsWindowPos::ClampToDesktop(float& left, float& top, float& width, float& 
         top = desktop.Top + desktop.Height - height;
 }
 
-bool clsWindowPos::TextReadsTrue(const QString& text)
-{
-    const QString t = text.trimmed();
-    if (t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (t.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0)
-        return false;
-    bool ok = false;
-    const double number = t.toDouble(&ok);
-    return ok && number != 0;
-}
-
 void clsWindowPos::CentreWindow(QWidget* frmP)
 {
     if (gMonitors && frmP) {
@@ -205,7 +193,7 @@ void clsWindowPos::RestorePosition()
         new FrameFixer(m_window, outerSize);
     const QString maximized =
         ini.GetIniStringWriteDefault(m_section, m_keyPrefix + QStringLiteral("MAXIMIZED"), false);
-    if (TextReadsTrue(maximized))
+    if (clsIni::TextToBoolean(maximized))
         m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
 }
 

@@ -32,10 +32,6 @@ public:
     static void ClampToDesktop(float& left, float& top, float& width, float& height, float presentWidth,
                                float presentHeight, const DesktopTwips& desktop);
 
-    // Text to boolean as the settings file holds it: "True"/"False" in any case, or a number
-    // (non-zero is true). Anything else is false.
-    static bool TextReadsTrue(const QString& text);
-
 private:
     void CentreWindow(QWidget* frmP);
     void RestorePosition();
