@@ -76,6 +76,61 @@ EllipsoidTerms TermsOf(const Ellipsoid& ellipsoid)
     return {a, e2, e2 / (1 - e2)};
 }
 
+// Snyder's forward series about the given central meridian (degrees in, metres out, no false
+// easting or northing); shared by the zone-finding conversion and the fixed-zone projector.
+struct ForwardResult {
+    double X, Y, Scale, Gamma;
+};
+
+ForwardResult TransverseMercatorForward(const EllipsoidTerms& terms, double latitude, double longitude,
+                                        double centralMeridian, bool withScaleAndConvergence = true)
+{
+    const auto [a, e2, ep2] = terms;
+    const double e4 = e2 * e2;
+    const double e6 = e4 * e2;
+
+    const double phi = DegToRad(latitude);
+    const double lambda = DegToRad(longitude);
+    const double lambda0 = DegToRad(centralMeridian);
+    const double sinPhi = std::sin(phi);
+    const double cosPhi = std::cos(phi);
+    const double tanPhi = std::tan(phi);
+
+    // Snyder's series for the ellipsoid; the arc M is measured from the equator.
+    const double n = a / std::sqrt(1 - e2 * Square(sinPhi));
+    const double t = Square(tanPhi);
+    const double c = ep2 * Square(cosPhi);
+    const double aa = (lambda - lambda0) * cosPhi;
+    const double m = a * ((1 - e2 / 4 - 3 * e4 / 64 - 5 * e6 / 256) * phi
+                          - (3 * e2 / 8 + 3 * e4 / 32 + 45 * e6 / 1024) * std::sin(2 * phi)
+                          + (15 * e4 / 256 + 45 * e6 / 1024) * std::sin(4 * phi)
+                          - (35 * e6 / 3072) * std::sin(6 * phi));
+    const double m0 = 0;
+
+    const double x = kK0 * n * (aa + (1 - t + c) * std::pow(aa, 3) / 6
+                                + (5 - 18 * t + t * t + 72 * c - 58 * ep2) * std::pow(aa, 5) / 120);
+    const double y = kK0 * (m - m0 + n * tanPhi * (Square(aa) / 2
+                            + (5 - t + 9 * c + 4 * c * c) * std::pow(aa, 4) / 24
+                            + (61 - 58 * t + t * t + 600 * c - 330 * ep2) * std::pow(aa, 6) / 720));
+    if (!withScaleAndConvergence)
+        return {x, y, 0, 0};
+    const double scale = kK0 * (1 + (1 + ep2 * Square(cosPhi)) * Square(x) / (2 * Square(kK0) * Square(n)));
+
+    // Grid convergence as a series in the longitude difference.
+    const double dl = lambda - lambda0;
+    const double eta2 = ep2 * Square(cosPhi);
+    const double t2 = Square(tanPhi);
+    const double cos2 = Square(cosPhi);
+    const double gamma = dl * sinPhi
+        + std::pow(dl, 3) * sinPhi * cos2 / 3 * (1 + 3 * eta2 + 2 * eta2 * eta2)
+        + std::pow(dl, 5) * sinPhi * cos2 * cos2 / 15
+              * (2 - t2 + 15 * eta2 + 35 * std::pow(eta2, 2) - 15 * t2 * eta2 + 33 * std::pow(eta2, 3)
+                 - 50 * t2 * std::pow(eta2, 2) + 11 * std::pow(eta2, 4) - 60 * t2 * std::pow(eta2, 3))
+        + std::pow(dl, 7) * sinPhi * std::pow(cosPhi, 6) / 315 * (17 - 26 * t2 + 2 * t2 * t2);
+
+    return {x, y, scale, gamma};
+}
+
 }  // namespace
 
 double FloatMod(double x, double y)
@@ -167,46 +222,12 @@ int16_t LatLongToUtm(UtmPoint& point)
     if (GetZoneAndBand(zone) != UtmOk)
         return UtmNoZone;
 
-    const auto [a, e2, ep2] = TermsOf(ellipsoid);
-    const double e4 = e2 * e2;
-    const double e6 = e4 * e2;
-
-    const double phi = DegToRad(point.Latitude);
-    const double lambda = DegToRad(point.Longitude);
-    const double lambda0 = DegToRad(zone.CentralMeridian);
-    const double sinPhi = std::sin(phi);
-    const double cosPhi = std::cos(phi);
-    const double tanPhi = std::tan(phi);
-
-    // Snyder's series for the ellipsoid; the arc M is measured from the equator.
-    const double n = a / std::sqrt(1 - e2 * Square(sinPhi));
-    const double t = Square(tanPhi);
-    const double c = ep2 * Square(cosPhi);
-    const double aa = (lambda - lambda0) * cosPhi;
-    const double m = a * ((1 - e2 / 4 - 3 * e4 / 64 - 5 * e6 / 256) * phi
-                          - (3 * e2 / 8 + 3 * e4 / 32 + 45 * e6 / 1024) * std::sin(2 * phi)
-                          + (15 * e4 / 256 + 45 * e6 / 1024) * std::sin(4 * phi)
-                          - (35 * e6 / 3072) * std::sin(6 * phi));
-    const double m0 = 0;
-
-    const double x = kK0 * n * (aa + (1 - t + c) * std::pow(aa, 3) / 6
-                                + (5 - 18 * t + t * t + 72 * c - 58 * ep2) * std::pow(aa, 5) / 120);
-    const double y = kK0 * (m - m0 + n * tanPhi * (Square(aa) / 2
-                            + (5 - t + 9 * c + 4 * c * c) * std::pow(aa, 4) / 24
-                            + (61 - 58 * t + t * t + 600 * c - 330 * ep2) * std::pow(aa, 6) / 720));
-    const double scale = kK0 * (1 + (1 + ep2 * Square(cosPhi)) * Square(x) / (2 * Square(kK0) * Square(n)));
-
-    // Grid convergence as a series in the longitude difference.
-    const double dl = lambda - lambda0;
-    const double eta2 = ep2 * Square(cosPhi);
-    const double t2 = Square(tanPhi);
-    const double cos2 = Square(cosPhi);
-    const double gamma = dl * sinPhi
-        + std::pow(dl, 3) * sinPhi * cos2 / 3 * (1 + 3 * eta2 + 2 * eta2 * eta2)
-        + std::pow(dl, 5) * sinPhi * cos2 * cos2 / 15
-              * (2 - t2 + 15 * eta2 + 35 * std::pow(eta2, 2) - 15 * t2 * eta2 + 33 * std::pow(eta2, 3)
-                 - 50 * t2 * std::pow(eta2, 2) + 11 * std::pow(eta2, 4) - 60 * t2 * std::pow(eta2, 3))
-        + std::pow(dl, 7) * sinPhi * std::pow(cosPhi, 6) / 315 * (17 - 26 * t2 + 2 * t2 * t2);
+    const ForwardResult r = TransverseMercatorForward(TermsOf(ellipsoid), point.Latitude, point.Longitude,
+                                                      zone.CentralMeridian);
+    const double x = r.X;
+    const double y = r.Y;
+    const double scale = r.Scale;
+    const double gamma = r.Gamma;
 
     point.CentralMeridian = zone.CentralMeridian;
     point.Zone = zone.Zone;
@@ -219,6 +240,27 @@ int16_t LatLongToUtm(UtmPoint& point)
     point.Northing = IsSouthernBand(zone.Band) ? y + kFalseNorthing : y;
     point.Convergence = RadToDeg(gamma);
     return UtmOk;
+}
+
+ZoneProjector::ZoneProjector(int16_t ellipsoidIndex, int16_t zone)
+{
+    Ellipsoid ellipsoid;
+    if (GetEllipsoid(ellipsoid, ellipsoidIndex) != UtmOk || zone < 1 || zone > 60)
+        return;
+    const EllipsoidTerms terms = TermsOf(ellipsoid);
+    m_a = terms.a;
+    m_e2 = terms.e2;
+    m_ep2 = terms.ep2;
+    m_centralMeridian = CentralMeridianOf(zone);
+    m_valid = true;
+}
+
+void ZoneProjector::Forward(double latitude, double longitude, double& easting, double& northing) const
+{
+    const ForwardResult r =
+        TransverseMercatorForward({m_a, m_e2, m_ep2}, latitude, longitude, m_centralMeridian, false);
+    easting = r.X + kFalseEasting;
+    northing = r.Y;
 }
 
 int16_t UtmToLatLong(UtmPoint& point)

@@ -46,6 +46,22 @@ int16_t UtmToLatLong(UtmPoint& point);
 int16_t GetZoneAndBand(ZoneInfo& zone);
 int16_t GetEllipsoid(Ellipsoid& ellipsoid, int16_t index);
 
+// Forward conversion into one fixed northern zone, also for points beyond the zone's limits (a
+// tile renderer converts every point of a tile into the tile's zone). Same series as LatLongToUtm;
+// the catalogue is read once, at construction.
+class ZoneProjector {
+public:
+    ZoneProjector(int16_t ellipsoidIndex, int16_t zone);
+    bool Valid() const { return m_valid; }
+    // Degrees in; metres out, false easting included, no false northing.
+    void Forward(double latitude, double longitude, double& easting, double& northing) const;
+
+private:
+    double m_a = 0, m_e2 = 0, m_ep2 = 0;
+    double m_centralMeridian = 0;
+    bool m_valid = false;
+};
+
 double FloatMod(double x, double y);   // x - floor(x / y) * y
 double WrapLatitude(double radians);   // into [-pi/2, pi/2)
 double WrapLongitude(double radians);  // into [-pi, pi)

@@ -1,0 +1,107 @@
+// quiltmap-tileserver: renders Quiltmap's UTM tiles from GDAL sources or the embedded map.
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "CoastSource.h"
+#include "GdalSupport.h"
+#include "RasterSource.h"
+#include "ServerOptions.h"
+#include "TileHttpServer.h"
+#include "Version.h"
+
+namespace {
+
+std::unique_ptr<TileSource> OpenSource(const std::string& name, const std::string& embeddedFolder,
+                                       std::shared_ptr<CoastSource>& embedded, std::string& error)
+{
+    if (!name.empty()) {
+        auto source = RasterSource::Open(name, error);
+        if (!source)
+            error = "The source \"" + name + "\" cannot serve tiles: " + error + ".";
+        return source;
+    }
+    // Both image types share one copy of the embedded data.
+    struct Shared : TileSource {
+        std::shared_ptr<CoastSource> Inner;
+        RenderResult Render(const TileRequest& tile, RgbImage& image) override { return Inner->Render(tile, image); }
+        std::string CacheKey() const override { return Inner->CacheKey(); }
+        std::string Describe() const override { return Inner->Describe(); }
+    };
+    if (!embedded)
+        embedded = std::make_shared<CoastSource>(embeddedFolder);
+    auto shared = std::make_unique<Shared>();
+    shared->Inner = embedded;
+    return shared;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const ServerOptionsResult parsed = ParseServerOptions(std::vector<std::string>(argv + 1, argv + argc));
+    switch (parsed.What) {
+    case ServerOptionsResult::Action::Help:
+        fputs(ServerUsage(), stdout);
+        return 0;
+    case ServerOptionsResult::Action::Version:
+        printf("quiltmap-tileserver %s\n", QuiltmapVersion::Text);
+        return 0;
+    case ServerOptionsResult::Action::Fail:
+        fprintf(stderr, "quiltmap-tileserver: %s\n\n%s", parsed.Error.c_str(), ServerUsage());
+        return 2;
+    case ServerOptionsResult::Action::Serve:
+        break;
+    }
+    const ServerOptions& options = parsed.Options;
+
+    // SIGINT and SIGTERM are taken by one thread that stops the server; every other thread,
+    // started after this, keeps them blocked.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    InitialiseGdal();
+    const std::string cache = options.Cache.empty() ? DefaultCacheFolder() : options.Cache;
+    std::shared_ptr<CoastSource> embedded;
+    std::string error;
+    std::unique_ptr<TileSource> photo = OpenSource(options.Photo, cache + "/embedded", embedded, error);
+    std::unique_ptr<TileSource> topo = photo ? OpenSource(options.Topo, cache + "/embedded", embedded, error) : nullptr;
+    if (!photo || !topo) {
+        fprintf(stderr, "quiltmap-tileserver: %s\n", error.c_str());
+        return 1;
+    }
+    const int workers = options.Workers > 0 ? options.Workers : int(std::max(1u, std::thread::hardware_concurrency()));
+    const std::string photoName = photo->Describe(), topoName = topo->Describe();
+    TileService service(std::move(photo), std::move(topo), TileCache(cache), workers);
+    TileHttpServer server(service);
+    if (!server.Bind(options.Host, options.Port, error)) {
+        fprintf(stderr, "quiltmap-tileserver: %s (is another tile server running there?)\n", error.c_str());
+        return 1;
+    }
+    fprintf(stderr, "quiltmap-tileserver %s listening on http://%s:%d/\n  photo (T=1): %s\n  topo (T=2): %s\n  cache: %s\n",
+            QuiltmapVersion::Text, options.Host.c_str(), server.Port(), photoName.c_str(), topoName.c_str(), cache.c_str());
+
+    std::thread stopper([&server, stopSignals] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        fprintf(stderr, "quiltmap-tileserver: stopping (signal %d)\n", signal);
+        server.Stop();
+    });
+    server.Run();
+    // Ended for another reason than a signal: wake the waiting thread so it can be joined.
+    pthread_kill(stopper.native_handle(), SIGTERM);
+    stopper.join();
+    if (embedded) {
+        // A data preparation still running finishes before the process ends.
+        std::string ignored;
+        embedded->Data(ignored);
+    }
+    return 0;
+}

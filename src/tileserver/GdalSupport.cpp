@@ -1,0 +1,52 @@
+#include "GdalSupport.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include <cpl_conv.h>
+
+#include "Geodesy.h"
+#include "Version.h"
+
+void InitialiseGdal()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        GDALAllRegister();
+        CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
+        CPLSetConfigOption("CPL_VSIL_CURL_ALLOWED_EXTENSIONS", nullptr);
+        if (!CPLGetConfigOption("GDAL_HTTP_TIMEOUT", nullptr))
+            CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "30");
+        if (!CPLGetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", nullptr))
+            CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "10");
+        static const std::string agent = std::string("quiltmap-tileserver/") + QuiltmapVersion::Text;
+        CPLSetConfigOption("GDAL_HTTP_USERAGENT", agent.c_str());
+    });
+}
+
+std::string ProgramUtmDefinition(int zone)
+{
+    // Row 22 of the program's catalogue, "WGS-84" with its own polar radius.
+    static const Geodesy catalogue;
+    char text[160];
+    snprintf(text, sizeof text, "+proj=utm +zone=%d +a=%.17g +b=%.17g +units=m +no_defs +type=crs", zone,
+             catalogue.eMajor(22), catalogue.eMinor(22));
+    return text;
+}
+
+GdalErrorCollector::GdalErrorCollector()
+{
+    CPLPushErrorHandlerEx(Handler, this);
+}
+
+GdalErrorCollector::~GdalErrorCollector()
+{
+    CPLPopErrorHandler();
+}
+
+void CPL_STDCALL GdalErrorCollector::Handler(CPLErr level, CPLErrorNum, const char* message)
+{
+    auto* self = static_cast<GdalErrorCollector*>(CPLGetErrorHandlerUserData());
+    if (level >= CE_Failure && self && self->m_first.empty())
+        self->m_first = message ? message : "unknown failure";
+}

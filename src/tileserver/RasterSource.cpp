@@ -1,0 +1,132 @@
+#include "RasterSource.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+
+#include <gdal_utils.h>
+
+namespace {
+
+// A palette source is expanded to RGB first, so that the warp blends colours, not indices.
+std::unique_ptr<RasterSource::Handle> OpenExpanded(const std::string& name, std::string& error)
+{
+    GdalErrorCollector errors;
+    DatasetPtr dataset(GDALDataset::Open(name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    if (!dataset) {
+        error = errors.Failed() ? errors.FirstFailure() : "GDAL cannot open it as a raster";
+        return nullptr;
+    }
+    if (dataset->GetRasterCount() < 1) {
+        error = "it has no raster bands";
+        return nullptr;
+    }
+    if (!dataset->GetSpatialRef() && dataset->GetGCPCount() == 0) {
+        error = "it has no coordinate system, so its place on the map is unknown";
+        return nullptr;
+    }
+    if (dataset->GetRasterCount() == 1 && dataset->GetRasterBand(1)->GetColorTable()) {
+        const char* arguments[] = {"-of", "VRT", "-expand", "rgba", nullptr};
+        GDALTranslateOptions* options = GDALTranslateOptionsNew(const_cast<char**>(arguments), nullptr);
+        DatasetPtr expanded(GDALDataset::FromHandle(GDALTranslate("", dataset.get(), options, nullptr)));
+        GDALTranslateOptionsFree(options);
+        if (!expanded) {
+            error = "its palette could not be expanded";
+            return nullptr;
+        }
+        return std::unique_ptr<RasterSource::Handle>(new RasterSource::Handle{std::move(dataset), std::move(expanded)});
+    }
+    return std::unique_ptr<RasterSource::Handle>(new RasterSource::Handle{std::move(dataset), nullptr});
+}
+
+}  // namespace
+
+std::unique_ptr<RasterSource> RasterSource::Open(const std::string& name, std::string& error)
+{
+    InitialiseGdal();
+    std::unique_ptr<Handle> dataset = OpenExpanded(name, error);
+    if (!dataset)
+        return nullptr;
+    std::unique_ptr<RasterSource> source(new RasterSource(name));
+    struct stat status {};
+    if (stat(name.c_str(), &status) == 0)
+        source->m_signature = std::to_string(status.st_size) + "-" + std::to_string(status.st_mtime);
+    source->Give(std::move(dataset));
+    return source;
+}
+
+std::unique_ptr<RasterSource::Handle> RasterSource::Take(std::string& error)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_idle.empty()) {
+            std::unique_ptr<Handle> dataset = std::move(m_idle.back());
+            m_idle.pop_back();
+            return dataset;
+        }
+    }
+    return OpenExpanded(m_name, error);
+}
+
+void RasterSource::Give(std::unique_ptr<Handle> dataset)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_idle.push_back(std::move(dataset));
+}
+
+std::string RasterSource::CacheKey() const
+{
+    return "raster\n" + m_name + "\n" + m_signature;
+}
+
+RenderResult RasterSource::Render(const TileRequest& tile, RgbImage& image)
+{
+    std::string error;
+    std::unique_ptr<Handle> source = Take(error);
+    if (!source)
+        return {false, "The source " + m_name + " cannot be opened: " + error};
+
+    const TileExtent extent = ExtentOf(tile);
+    char bounds[4][32];
+    snprintf(bounds[0], sizeof bounds[0], "%.3f", extent.West);
+    snprintf(bounds[1], sizeof bounds[1], "%.3f", extent.South);
+    snprintf(bounds[2], sizeof bounds[2], "%.3f", extent.East);
+    snprintf(bounds[3], sizeof bounds[3], "%.3f", extent.North);
+    const std::string size = std::to_string(image.Width);
+    const std::string utm = ProgramUtmDefinition(tile.Zone);
+    const char* arguments[] = {"-of", "MEM", "-t_srs", utm.c_str(), "-te", bounds[0], bounds[1], bounds[2], bounds[3],
+                               "-ts", size.c_str(), size.c_str(), "-r", "bilinear", "-dstalpha", "-q", nullptr};
+
+    GdalErrorCollector errors;
+    GDALWarpAppOptions* options = GDALWarpAppOptionsNew(const_cast<char**>(arguments), nullptr);
+    GDALDatasetH input = GDALDataset::ToHandle(source->Use());
+    int usageError = FALSE;
+    DatasetPtr warped(GDALDataset::FromHandle(GDALWarp("", nullptr, 1, &input, options, &usageError)));
+    GDALWarpAppOptionsFree(options);
+    if (!warped || errors.Failed()) {
+        // A failed read may leave the handle in a poor state: drop it rather than pool it.
+        return {false, "The source " + m_name + " did not deliver: " +
+                           (errors.Failed() ? errors.FirstFailure() : std::string("the warp failed"))};
+    }
+    Give(std::move(source));
+
+    const int bands = warped->GetRasterCount();  // colour bands, then the coverage (alpha) band
+    const int colourBands = bands - 1;
+    std::vector<uint8_t> planes(size_t(bands) * image.Pixels.size());
+    if (warped->RasterIO(GF_Read, 0, 0, image.Width, image.Height, planes.data(), image.Width, image.Height, GDT_Byte,
+                         bands, nullptr, 0, 0, 0, nullptr) != CE_None)
+        return {false, "The warped tile of " + m_name + " could not be read back"};
+
+    const Rgb background = BackgroundOf(tile.Type);
+    const size_t count = image.Pixels.size();
+    const uint8_t* alpha = planes.data() + size_t(colourBands) * count;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t r = planes[i];
+        const uint8_t g = colourBands >= 3 ? planes[count + i] : r;
+        const uint8_t b = colourBands >= 3 ? planes[2 * count + i] : r;
+        const unsigned a = alpha[i];
+        auto blend = [a](uint8_t value, uint8_t ground) { return uint8_t((value * a + ground * (255 - a) + 127) / 255); };
+        image.Pixels[i] = {blend(r, background.R), blend(g, background.G), blend(b, background.B)};
+    }
+    return {};
+}

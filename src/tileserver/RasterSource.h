@@ -1,0 +1,39 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "GdalSupport.h"
+#include "TileSource.h"
+
+// Any GDAL raster dataset: a GeoTIFF or VRT on disk, an MBTiles file, or a GDAL WMS/TMS
+// description of a web service. Each tile is one warp of the source into the tile's square in
+// the program's UTM, bilinear, from the overview that fits the scale.
+class RasterSource : public TileSource {
+public:
+    // Opens the dataset once to check it; false with a message when it cannot serve tiles.
+    static std::unique_ptr<RasterSource> Open(const std::string& name, std::string& error);
+
+    RenderResult Render(const TileRequest& tile, RgbImage& image) override;
+    std::string CacheKey() const override;
+    std::string Describe() const override { return m_name; }
+
+    // The dataset, and for a palette source the RGB view of it that refers to it.
+    struct Handle {
+        DatasetPtr Original;
+        DatasetPtr Expanded;  // declared last: closed first
+        GDALDataset* Use() const { return Expanded ? Expanded.get() : Original.get(); }
+    };
+
+private:
+    explicit RasterSource(std::string name) : m_name(std::move(name)) {}
+    // A dataset handle of this source for one thread at a time (GDAL handles are not shared).
+    std::unique_ptr<Handle> Take(std::string& error);
+    void Give(std::unique_ptr<Handle> handle);
+
+    std::string m_name;
+    std::string m_signature;  // what identifies the data behind the name (size and time of a file)
+    std::mutex m_lock;
+    std::vector<std::unique_ptr<Handle>> m_idle;
+};

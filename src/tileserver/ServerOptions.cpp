@@ -1,0 +1,104 @@
+#include "ServerOptions.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdlib>
+
+namespace {
+
+bool ReadNumber(const std::string& text, int low, int high, int& value)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value >= low && value <= high;
+}
+
+// "HOST:PORT", "[IPv6]:PORT" or ":PORT".
+bool ReadListen(const std::string& text, std::string& host, int& port)
+{
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || !ReadNumber(text.substr(colon + 1), 1, 65535, port))
+        return false;
+    host = text.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    if (host.empty())
+        host = "127.0.0.1";
+    return true;
+}
+
+}  // namespace
+
+const char* ServerUsage()
+{
+    return "Usage: quiltmap-tileserver [--listen HOST:PORT] [--photo SOURCE] [--topo SOURCE] [--cache DIR] [--workers N]\n"
+           "\n"
+           "Serves Quiltmap's map tiles: GET /tile.ashx?T=type&S=scale&X=x&Y=y&Z=zone.\n"
+           "\n"
+           "  --listen HOST:PORT  where to listen (default 127.0.0.1:8421)\n"
+           "  --photo SOURCE      aerial photo tiles (T=1) from a GDAL raster dataset\n"
+           "  --topo SOURCE       topographic map tiles (T=2) from a GDAL raster dataset\n"
+           "                      SOURCE: a GeoTIFF, VRT or MBTiles file, or a GDAL WMS/TMS description\n"
+           "                      of a web service; left out, the embedded offline map (GSHHG)\n"
+           "  --cache DIR         rendered tiles and the embedded map's data\n"
+           "                      (default $XDG_CACHE_HOME/quiltmap-tileserver)\n"
+           "  --workers N         tiles rendered at once (default: one per processor)\n"
+           "  --help              this text\n"
+           "  --version           the version\n";
+}
+
+std::string DefaultCacheFolder()
+{
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/')
+        return std::string(xdg) + "/quiltmap-tileserver";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.cache/quiltmap-tileserver";
+    return "/tmp/quiltmap-tileserver-" + std::to_string(getuid());
+}
+
+ServerOptionsResult ParseServerOptions(const std::vector<std::string>& arguments)
+{
+    ServerOptionsResult result;
+    const auto fail = [&result](std::string text) {
+        result.What = ServerOptionsResult::Action::Fail;
+        result.Error = std::move(text);
+        return result;
+    };
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i], value;
+        bool hasValue = false;
+        if (const size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            hasValue = true;
+        }
+        if (name == "--help" || name == "-h") {
+            result.What = ServerOptionsResult::Action::Help;
+            return result;
+        }
+        if (name == "--version") {
+            result.What = ServerOptionsResult::Action::Version;
+            return result;
+        }
+        if (name != "--listen" && name != "--photo" && name != "--topo" && name != "--cache" && name != "--workers")
+            return fail("unknown argument \"" + name + "\"");
+        if (!hasValue) {
+            if (i + 1 >= arguments.size())
+                return fail(name + " needs a value");
+            value = arguments[++i];
+        }
+        if (name == "--listen" && !ReadListen(value, result.Options.Host, result.Options.Port))
+            return fail("--listen needs HOST:PORT with a port from 1 to 65535, not \"" + value + "\"");
+        if (name == "--workers" && !ReadNumber(value, 1, 256, result.Options.Workers))
+            return fail("--workers needs a whole number from 1 to 256, not \"" + value + "\"");
+        if ((name == "--photo" || name == "--topo" || name == "--cache") && value.empty())
+            return fail(name + " needs a value");
+        if (name == "--photo")
+            result.Options.Photo = value;
+        if (name == "--topo")
+            result.Options.Topo = value;
+        if (name == "--cache")
+            result.Options.Cache = value;
+    }
+    return result;
+}

@@ -1,0 +1,120 @@
+#include "TileHttpServer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include <httplib.h>
+
+namespace {
+
+constexpr size_t kConnectionThreads = 256;
+
+thread_local std::chrono::steady_clock::time_point tRequestStart;
+
+std::string Timestamp()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const int millis = int(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[96];
+    snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+             utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
+    return text;
+}
+
+// Control characters in a logged request are shown escaped: the log stays one line a request.
+std::string Printable(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : text.substr(0, 300)) {
+        if (c < 0x20 || c == 0x7f) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TileHttpServer::TileHttpServer(TileService& service, bool log) : m_service(service), m_server(std::make_unique<httplib::Server>())
+{
+    m_server->new_task_queue = [] { return new httplib::ThreadPool(kConnectionThreads); };
+    m_server->set_keep_alive_max_count(1000);
+    m_server->set_keep_alive_timeout(5);
+    m_server->set_read_timeout(10);
+    m_server->set_write_timeout(10);
+    m_server->set_payload_max_length(64 * 1024);
+
+    m_server->set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+        tRequestStart = std::chrono::steady_clock::now();
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    m_server->Get("/tile.ashx", [this](const httplib::Request& request, httplib::Response& response) {
+        const std::string& target = request.target;
+        const size_t question = target.find('?');
+        TileAnswer answer = m_service.Answer(question == std::string::npos ? std::string_view() : std::string_view(target).substr(question + 1));
+        response.status = answer.Status;
+        response.set_header("X-Cache", answer.CacheHit ? "hit" : "miss");
+        response.set_content(std::move(answer.Body), answer.ContentType.c_str());
+    });
+    m_server->set_error_handler([](const httplib::Request&, httplib::Response& response) {
+        if (response.body.empty()) {
+            const std::string text = response.status == 404 ? "Not found: this server answers /tile.ashx?T=&S=&X=&Y=&Z= only.\n"
+                                                            : "The request could not be served.\n";
+            response.set_content(text, "text/plain; charset=utf-8");
+        }
+    });
+    if (log) {
+        m_server->set_logger([](const httplib::Request& request, const httplib::Response& response) {
+            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tRequestStart).count();
+            const std::string cache = response.get_header_value("X-Cache");
+            char numbers[64];
+            snprintf(numbers, sizeof numbers, " %d %.1f ms", response.status, ms);
+            const std::string line = Timestamp() + " " + Printable(request.method) + " " + Printable(request.target) +
+                                     numbers + (cache.empty() ? "" : " cache-" + cache) + "\n";
+            fwrite(line.data(), 1, line.size(), stderr);
+        });
+    }
+}
+
+TileHttpServer::~TileHttpServer()
+{
+    Stop();
+}
+
+bool TileHttpServer::Bind(const std::string& host, int port, std::string& error)
+{
+    errno = 0;
+    if (port == 0) {
+        m_port = m_server->bind_to_any_port(host);
+    } else if (m_server->bind_to_port(host, port)) {
+        m_port = port;
+    } else {
+        m_port = -1;
+    }
+    if (m_port <= 0) {
+        error = "cannot listen on " + host + ":" + std::to_string(port) + (errno ? std::string(": ") + strerror(errno) : std::string());
+        return false;
+    }
+    return true;
+}
+
+void TileHttpServer::Run()
+{
+    m_server->listen_after_bind();
+}
+
+void TileHttpServer::Stop()
+{
+    m_server->stop();
+}
