@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -15,11 +16,27 @@
 
 namespace {
 
+// A bare name such as "usgs-imagery" is one of the descriptions shipped beside the server (build
+// folder) or in its share folder (installed); anything else is a GDAL dataset name as it stands.
+std::string ResolveSourceName(const std::string& name)
+{
+    if (name.empty() || name.find_first_of("/.:") != std::string::npos)
+        return name;
+    std::error_code failure;
+    const std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe", failure).parent_path();
+    for (const auto& candidate : {folder / "sources", folder / ".." / "share" / "quiltmap" / "sources"}) {
+        const std::filesystem::path file = candidate / (name + ".xml");
+        if (std::filesystem::exists(file, failure))
+            return file.lexically_normal().string();
+    }
+    return name;
+}
+
 std::unique_ptr<TileSource> OpenSource(const std::string& name, const std::string& embeddedFolder,
                                        std::shared_ptr<CoastSource>& embedded, std::string& error)
 {
     if (!name.empty()) {
-        auto source = RasterSource::Open(name, error);
+        auto source = RasterSource::Open(ResolveSourceName(name), error);
         if (!source)
             error = "The source \"" + name + "\" cannot serve tiles: " + error + ".";
         return source;

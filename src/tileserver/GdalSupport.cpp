@@ -47,6 +47,18 @@ GdalErrorCollector::~GdalErrorCollector()
 void CPL_STDCALL GdalErrorCollector::Handler(CPLErr level, CPLErrorNum, const char* message)
 {
     auto* self = static_cast<GdalErrorCollector*>(CPLGetErrorHandlerUserData());
-    if (level >= CE_Failure && self && self->m_first.empty())
-        self->m_first = message ? message : "unknown failure";
+    if (level < CE_Failure || !self || !self->m_first.empty())
+        return;
+    // One line: GDAL's messages may run over several.
+    std::string text;
+    for (const char* c = message ? message : "unknown failure"; *c; ++c) {
+        const bool blank = *c == '\n' || *c == '\r' || *c == '\t' || *c == ' ';
+        if (!blank)
+            text += *c;
+        else if (!text.empty() && text.back() != ' ')
+            text += ' ';
+    }
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    self->m_first = text;
 }

@@ -1,0 +1,325 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include <QTemporaryDir>
+
+#include "CoastSource.h"
+#include "Mapstuff.h"
+#include "RasterSource.h"
+#include "ServerOptions.h"
+#include "TileServerTesting.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::unique_ptr<TileSource> Raster(const std::string& name)
+{
+    std::string error;
+    auto source = RasterSource::Open(name, error);
+    EXPECT_TRUE(source) << error;
+    return source;
+}
+
+// Runs a shell command and gives its standard output.
+std::string Output(const std::string& command)
+{
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+            text.append(buffer, n);
+        pclose(pipe);
+    }
+    return text;
+}
+
+std::string TilePath(int type, int scale, int64_t x, int64_t y, int zone = 10)
+{
+    return "/tile.ashx?T=" + std::to_string(type) + "&S=" + std::to_string(scale) + "&X=" + std::to_string(x) +
+           "&Y=" + std::to_string(y) + "&Z=" + std::to_string(zone);
+}
+
+TEST(TileServer, MalformedRequestsAre4xxAndTheServerGoesOnServing)
+{
+    QTemporaryDir cache;
+    RunningTileServer server(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
+    const struct { const char* Path; int Status; const char* Says; } cases[] = {
+        {"/tile.ashx?T=1&S=14&X=171&Y=1647", 400, "Parameter Z is missing."},
+        {"/tile.ashx", 400, "Parameter T is missing."},
+        {"/tile.ashx?T=1&T=1&S=14&X=171&Y=1647&Z=10", 400, "Parameter T is given more than once."},
+        {"/tile.ashx?T=1&S=14&X=-1&Y=1647&Z=10", 400, "Parameter X must be a whole decimal number, not \"-1\"."},
+        {"/tile.ashx?T=1&S=14&X=0x10&Y=1647&Z=10", 400, "Parameter X must be a whole decimal number"},
+        {"/tile.ashx?T=1&S=14&X=1.5&Y=1647&Z=10", 400, "Parameter X must be a whole decimal number"},
+        {"/tile.ashx?T=1&S=14&X=&Y=1647&Z=10", 400, "Parameter X must be a whole decimal number"},
+        {"/tile.ashx?T=1&S=14&X=99999999999999999999&Y=1&Z=10", 400, "Parameter X must be a whole decimal number"},
+        {"/tile.ashx?T=3&S=14&X=171&Y=1647&Z=10", 400, "Parameter T is out of range (1 to 2)."},
+        {"/tile.ashx?T=1&S=9&X=171&Y=1647&Z=10", 400, "Parameter S is out of range (10 to 19)."},
+        {"/tile.ashx?T=1&S=20&X=171&Y=1647&Z=10", 400, "Parameter S is out of range (10 to 19)."},
+        {"/tile.ashx?T=1&S=14&X=171&Y=1647&Z=0", 400, "Parameter Z is out of range (1 to 60)."},
+        {"/tile.ashx?T=1&S=14&X=171&Y=1647&Z=61", 400, "Parameter Z is out of range (1 to 60)."},
+        {"/tile.ashx?T=1&S=14&X=313&Y=1647&Z=10", 400, "Tile X=313 lies beyond the zone at this scale"},
+        {"/tile.ashx?T=1&S=10&X=171&Y=50000&Z=10", 400, "Tile Y=50000 lies beyond the zone at this scale"},
+        {"/tile.ashx?T=1&S=14&X=171&Y=%31&Z=10", 400, "Parameter Y must be a whole decimal number"},
+        {"/tiles/1/2/3", 404, "Not found"},
+        {"/", 404, "Not found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path);
+        const auto answer = server.Get(c.Path);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, c.Status);
+        EXPECT_EQ(answer->body.rfind(c.Says, 0), 0u) << answer->body;
+        EXPECT_EQ(std::count(answer->body.begin(), answer->body.end(), '\n'), 1);
+    }
+    // Still serving, and a tile just inside the zone's bounds is a tile.
+    const auto answer = server.Get(TilePath(1, 14, 312, 1647));
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    EXPECT_EQ(answer->get_header_value("Content-Type"), "image/jpeg");
+}
+
+TEST(TileServer, CommandLine)
+{
+    using Action = ServerOptionsResult::Action;
+    const struct { std::vector<std::string> Arguments; Action What; std::string Host; int Port, Workers; std::string Photo; } cases[] = {
+        {{}, Action::Serve, "127.0.0.1", 8421, 0, ""},
+        {{"--listen", "0.0.0.0:9000", "--workers", "3", "--photo", "a.tif"}, Action::Serve, "0.0.0.0", 9000, 3, "a.tif"},
+        {{"--listen=[::1]:8080", "--photo=usgs-imagery"}, Action::Serve, "::1", 8080, 0, "usgs-imagery"},
+        {{"--listen", ":8422"}, Action::Serve, "127.0.0.1", 8422, 0, ""},
+        {{"--help"}, Action::Help, "", 0, 0, ""},
+        {{"--version"}, Action::Version, "", 0, 0, ""},
+        {{"--listen", "localhost"}, Action::Fail, "", 0, 0, ""},
+        {{"--listen", "127.0.0.1:70000"}, Action::Fail, "", 0, 0, ""},
+        {{"--workers", "0"}, Action::Fail, "", 0, 0, ""},
+        {{"--workers", "two"}, Action::Fail, "", 0, 0, ""},
+        {{"--photo"}, Action::Fail, "", 0, 0, ""},
+        {{"--cache="}, Action::Fail, "", 0, 0, ""},
+        {{"--colour", "red"}, Action::Fail, "", 0, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.Arguments));
+        const ServerOptionsResult result = ParseServerOptions(c.Arguments);
+        EXPECT_EQ(result.What, c.What) << result.Error;
+        if (c.What == Action::Serve) {
+            EXPECT_EQ(result.Options.Host, c.Host);
+            EXPECT_EQ(result.Options.Port, c.Port);
+            EXPECT_EQ(result.Options.Workers, c.Workers);
+            EXPECT_EQ(result.Options.Photo, c.Photo);
+        }
+        EXPECT_EQ(result.What == Action::Fail, !result.Error.empty());
+    }
+}
+
+// Each marker shows where the program's grid puts it: PROJ's easting and northing on the
+// program's ellipsoid, relative to the tile's corner.
+TEST(TileServer, MarkersOfAGeographicSourceLandWhereTheProgramsGridPutsThem)
+{
+    QTemporaryDir cache;
+    RunningTileServer server(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
+    for (int type : {1, 2}) {
+        for (int scale : {10, 13}) {
+            const double pixelMetres = double(TileMetres(scale)) / 200;
+            for (const Marker& marker : kMarkers) {
+                SCOPED_TRACE(testing::Message() << "T=" << type << " S=" << scale << " marker " << marker.Longitude);
+                const int64_t x = int64_t(std::floor(marker.Easting / double(TileMetres(scale))));
+                const int64_t y = int64_t(std::floor(marker.Northing / double(TileMetres(scale))));
+                const double expectedX = (marker.Easting - double(x * TileMetres(scale))) / pixelMetres;
+                const double expectedY = (double((y + 1) * TileMetres(scale)) - marker.Northing) / pixelMetres;
+                const auto answer = server.Get(TilePath(type, scale, x, y));
+                ASSERT_TRUE(answer);
+                ASSERT_EQ(answer->status, 200);
+                EXPECT_EQ(answer->body.substr(0, 3), type == 2 ? "GIF" : "\xFF\xD8\xFF");
+                RgbImage tile;
+                ASSERT_TRUE(DecodeTile(answer->body, tile));
+                double cx = 0, cy = 0;
+                ASSERT_TRUE(RedCentre(tile, expectedX, expectedY, scale == 10 ? 30 : 8, cx, cy));
+                EXPECT_NEAR(cx, expectedX, 1.0);
+                EXPECT_NEAR(cy, expectedY, 1.0);
+            }
+        }
+    }
+    // Outside the source: a plain background tile.
+    const auto outside = server.Get(TilePath(1, 10, 2700, 26300));
+    ASSERT_TRUE(outside && outside->status == 200);
+    RgbImage tile;
+    ASSERT_TRUE(DecodeTile(outside->body, tile));
+    EXPECT_LE(std::abs(tile.At(100, 100).R - kPhotoBackground.R), 2);
+}
+
+TEST(TileServer, RepeatedRequestIsReadFromTheCacheAndSourcesDoNotShareIt)
+{
+    QTemporaryDir cache, otherCache;
+    const std::string path = TilePath(1, 13, 342, 3295);
+    std::string first;
+    {
+        RunningTileServer server(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
+        const auto rendered = server.Get(path);
+        ASSERT_TRUE(rendered && rendered->status == 200);
+        EXPECT_EQ(rendered->get_header_value("X-Cache"), "miss");
+        first = rendered->body;
+    }
+    // Another server on the same cache answers from it.
+    RunningTileServer server(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
+    const auto cached = server.Get(path);
+    ASSERT_TRUE(cached && cached->status == 200);
+    EXPECT_EQ(cached->get_header_value("X-Cache"), "hit");
+    EXPECT_EQ(cached->body, first);
+    // Nothing half written is left beside the tiles.
+    for (const auto& entry : fs::recursive_directory_iterator(cache.path().toStdString()))
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+
+    // The embedded map on the same folder renders anew.
+    RunningTileServer embedded(std::make_unique<CoastSource>(EmbeddedDataFolder()),
+                               std::make_unique<CoastSource>(EmbeddedDataFolder()), cache.path().toStdString());
+    const auto other = embedded.Get(path);
+    ASSERT_TRUE(other && other->status == 200);
+    EXPECT_EQ(other->get_header_value("X-Cache"), "miss");
+}
+
+TEST(TileServer, WebSourceThatRefusesConnectionsGives502AndNothingIsCached)
+{
+    // A port that was free a moment ago: nothing listens there now.
+    int closedPort = 0;
+    {
+        const int probe = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), length), 0);
+        ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        closedPort = ntohs(address.sin_port);
+        close(probe);
+    }
+    QTemporaryDir folder;
+    const std::string description = folder.filePath("refusing.xml").toStdString();
+    std::ofstream(description) << "<GDAL_WMS><Service name=\"TMS\"><ServerUrl>http://127.0.0.1:" << closedPort
+                               << "/tile/${z}/${y}/${x}</ServerUrl></Service><DataWindow>"
+                                  "<UpperLeftX>-20037508.34</UpperLeftX><UpperLeftY>20037508.34</UpperLeftY>"
+                                  "<LowerRightX>20037508.34</LowerRightX><LowerRightY>-20037508.34</LowerRightY>"
+                                  "<TileLevel>16</TileLevel><TileCountX>1</TileCountX><TileCountY>1</TileCountY>"
+                                  "<YOrigin>top</YOrigin></DataWindow><Projection>EPSG:3857</Projection>"
+                                  "<BlockSizeX>256</BlockSizeX><BlockSizeY>256</BlockSizeY><BandsCount>3</BandsCount>"
+                                  "<MaxConnections>1</MaxConnections><Timeout>5</Timeout></GDAL_WMS>";
+    const std::string cache = folder.filePath("cache").toStdString();
+    RunningTileServer server(Raster(description), Raster(description), cache);
+    for (int type : {1, 2}) {
+        const auto answer = server.Get(TilePath(type, 14, 171, 1647));
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, 502);
+        EXPECT_EQ(std::count(answer->body.begin(), answer->body.end(), '\n'), 1) << answer->body;
+    }
+    EXPECT_FALSE(fs::exists(cache + "/tiles"));
+}
+
+// The shipped descriptions of the National Map open (no network is needed for that) and cover
+// the world in Web Mercator.
+TEST(TileServer, NationalMapDescriptionsOpen)
+{
+    for (const char* name : {"usgs-imagery.xml", "usgs-topo.xml"}) {
+        SCOPED_TRACE(name);
+        InitialiseGdal();
+        DatasetPtr dataset(GDALDataset::Open((std::string(QUILTMAP_SOURCE_DESCRIPTIONS "/") + name).c_str(), GDAL_OF_RASTER));
+        ASSERT_TRUE(dataset);
+        ASSERT_TRUE(dataset->GetSpatialRef());
+        EXPECT_STREQ(dataset->GetSpatialRef()->GetAuthorityCode(nullptr), "3857");
+        double transform[6];
+        ASSERT_EQ(dataset->GetGeoTransform(transform), CE_None);
+        EXPECT_NEAR(transform[0], -20037508.34, 0.01);
+        EXPECT_NEAR(transform[3], 20037508.34, 0.01);
+        EXPECT_NEAR(transform[0] + transform[1] * dataset->GetRasterXSize(), 20037508.34, 0.01);
+        EXPECT_EQ(dataset->GetRasterCount(), 3);
+    }
+}
+
+// Land and water of the embedded map agree with GMT's own land test (gmt select) on sample
+// pixels away from any shore: Seattle at 16 m/pixel, the Great Lakes at 512 m/pixel.
+TEST(TileServer, EmbeddedLandAndWaterAgreeWithGmt)
+{
+    CoastSource source(EmbeddedDataFolder());
+    std::string error;
+    ASSERT_TRUE(source.Data(error)) << error;
+    const struct { TileRequest Tile; } tiles[] = {
+        {{1, 14, 10, 171, 1647}}, {{1, 14, 10, 172, 1648}}, {{1, 14, 10, 170, 1646}},
+        {{1, 19, 17, 4, 45}}, {{1, 19, 17, 3, 46}}, {{1, 19, 17, 5, 45}}, {{1, 19, 16, 6, 47}},
+    };
+    struct Sample {
+        double Lon, Lat;
+        bool Land;
+    };
+    std::vector<Sample> samples;
+    int landCount = 0;
+    for (const auto& t : tiles) {
+        RgbImage image;
+        ASSERT_TRUE(source.Render(t.Tile, image).Ok);
+        const TileExtent extent = ExtentOf(t.Tile);
+        const double pixelMetres = double(TileMetres(t.Tile.Scale)) / 200;
+        for (int j = 10; j < 200; j += 15) {
+            for (int i = 10; i < 200; i += 15) {
+                // Away from shores: the same colour all around.
+                bool uniform = true;
+                for (int dj = -6; dj <= 6 && uniform; ++dj)
+                    for (int di = -6; di <= 6 && uniform; ++di)
+                        uniform = image.At(std::clamp(i + di, 0, 199), std::clamp(j + dj, 0, 199)) == image.At(i, j);
+                if (!uniform)
+                    continue;
+                Mapstuff::UtmPoint point;
+                point.EllipsoidIndex = 22;
+                point.Zone = int16_t(t.Tile.Zone);
+                point.Band = "N";
+                point.Easting = extent.West + (i + 0.5) * pixelMetres;
+                point.Northing = extent.North - (j + 0.5) * pixelMetres;
+                ASSERT_EQ(Mapstuff::UtmToLatLong(point), Mapstuff::UtmOk);
+                const bool land = image.At(i, j) == CoastSource::kLand;
+                ASSERT_TRUE(land || image.At(i, j) == CoastSource::kWater);
+                samples.push_back({point.Longitude, point.Latitude, land});
+                landCount += land;
+            }
+        }
+    }
+    ASSERT_GT(landCount, 50);
+    ASSERT_GT(int(samples.size()) - landCount, 50);
+
+    QTemporaryDir folder;
+    const std::string input = folder.filePath("samples.txt").toStdString();
+    {
+        std::ofstream out(input);
+        out.precision(12);
+        for (size_t k = 0; k < samples.size(); ++k)
+            out << samples[k].Lon << ' ' << samples[k].Lat << ' ' << k << '\n';
+    }
+    // Keeps dry points: land and islands in lakes, not the sea, lakes or ponds.
+    const std::string kept = Output("gmt select -Dh -Ns/k/s/k/s " + input + " 2>&1");
+    std::vector<bool> gmtLand(samples.size(), false);
+    std::istringstream lines(kept);
+    double lon = 0, lat = 0;
+    size_t index = 0;
+    size_t read = 0;
+    while (lines >> lon >> lat >> index) {
+        ASSERT_LT(index, samples.size()) << kept;
+        gmtLand[index] = true;
+        ++read;
+    }
+    ASSERT_GT(read, 0u) << kept;
+    int disagreements = 0;
+    for (size_t k = 0; k < samples.size(); ++k) {
+        if (gmtLand[k] != samples[k].Land) {
+            ++disagreements;
+            ADD_FAILURE() << "at " << samples[k].Lon << ", " << samples[k].Lat << " the tile shows "
+                          << (samples[k].Land ? "land" : "water");
+        }
+    }
+    EXPECT_EQ(disagreements, 0) << "of " << samples.size() << " samples";
+}
+
+}  // namespace

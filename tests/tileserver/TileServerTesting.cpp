@@ -1,0 +1,132 @@
+#include "TileServerTesting.h"
+
+#include <cmath>
+#include <filesystem>
+#include <mutex>
+
+#include <gdal_priv.h>
+
+#include "GdalSupport.h"
+
+// PROJ: cs2cs +proj=longlat +a=6378137 +b=6356750.321 +to +proj=utm +zone=10 +a=6378137 +b=6356750.321
+const Marker kMarkers[3] = {
+    {-122.3630, 47.6020, 547881.580, 5272259.966},
+    {-122.3550, 47.6075, 548477.834, 5272876.190},
+    {-122.3470, 47.6165, 549070.687, 5273881.459},
+};
+
+RunningTileServer::RunningTileServer(std::unique_ptr<TileSource> photo, std::unique_ptr<TileSource> topo,
+                                     const std::string& cache, int workers)
+    : m_service(std::move(photo), std::move(topo), TileCache(cache), workers), m_http(m_service, false)
+{
+    std::string error;
+    if (m_http.Bind("127.0.0.1", 0, error))
+        m_thread = std::thread([this] { m_http.Run(); });
+}
+
+RunningTileServer::~RunningTileServer()
+{
+    m_http.Stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+httplib::Result RunningTileServer::Get(const std::string& path)
+{
+    httplib::Client client("127.0.0.1", Port());
+    client.set_read_timeout(60);
+    return client.Get(path.c_str());
+}
+
+bool DecodeTile(const std::string& bytes, RgbImage& image)
+{
+    InitialiseGdal();
+    static int counter = 0;
+    const std::string path = "/vsimem/decoded-" + std::to_string(counter++);
+    VSIFCloseL(VSIFileFromMemBuffer(path.c_str(), reinterpret_cast<GByte*>(const_cast<char*>(bytes.data())),
+                                    vsi_l_offset(bytes.size()), FALSE));
+    bool ok = false;
+    {
+        DatasetPtr dataset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER));
+        if (dataset && dataset->GetRasterXSize() == image.Width && dataset->GetRasterYSize() == image.Height) {
+            std::vector<uint8_t> values(image.Pixels.size());
+            GDALRasterBand* band = dataset->GetRasterBand(1);
+            const GDALColorTable* palette = band->GetColorTable();
+            ok = true;
+            for (int b = 0; b < (palette ? 1 : 3); ++b) {
+                ok = ok && dataset->GetRasterBand(b + 1)->RasterIO(GF_Read, 0, 0, image.Width, image.Height, values.data(),
+                                                                   image.Width, image.Height, GDT_Byte, 0, 0, nullptr) == CE_None;
+                for (size_t i = 0; i < values.size(); ++i) {
+                    Rgb& pixel = image.Pixels[i];
+                    if (palette) {
+                        const GDALColorEntry* entry = palette->GetColorEntry(values[i]);
+                        pixel = {uint8_t(entry->c1), uint8_t(entry->c2), uint8_t(entry->c3)};
+                    } else {
+                        (b == 0 ? pixel.R : b == 1 ? pixel.G : pixel.B) = values[i];
+                    }
+                }
+            }
+        }
+    }
+    VSIUnlink(path.c_str());
+    return ok;
+}
+
+std::string MarkerGeoTiff()
+{
+    static std::once_flag once;
+    static std::string path = std::filesystem::temp_directory_path() / ("quiltmap-markers-" + std::to_string(getpid()) + ".tif");
+    std::call_once(once, [] {
+        static struct Remover {
+            ~Remover() { std::filesystem::remove(path); }
+        } remover;
+        InitialiseGdal();
+        constexpr double kWest = -122.366, kNorth = 47.619, kStep = 5e-6;
+        constexpr int kColumns = 4400, kRows = 3800;
+        const char* options[] = {"COMPRESS=DEFLATE", "SPARSE_OK=TRUE", "TILED=YES", nullptr};
+        DatasetPtr tiff(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), kColumns, kRows, 3, GDT_Byte,
+                                                                                 const_cast<char**>(options)));
+        double transform[6] = {kWest, kStep, 0, kNorth, 0, -kStep};
+        tiff->SetGeoTransform(transform);
+        OGRSpatialReference wgs84;
+        wgs84.importFromEPSG(4326);
+        tiff->SetSpatialRef(&wgs84);
+        // 30 m squares: 15 m either way of the centre.
+        const double halfLat = 15 / 111132.0;
+        for (const Marker& marker : kMarkers) {
+            const double halfLon = 15 / (111320.0 * std::cos(marker.Latitude * M_PI / 180));
+            const int x0 = int(std::lround((marker.Longitude - halfLon - kWest) / kStep));
+            const int x1 = int(std::lround((marker.Longitude + halfLon - kWest) / kStep));
+            const int y0 = int(std::lround((kNorth - marker.Latitude - halfLat) / kStep));
+            const int y1 = int(std::lround((kNorth - marker.Latitude + halfLat) / kStep));
+            const int w = x1 - x0, h = y1 - y0;
+            for (int band = 1; band <= 3; ++band) {
+                std::vector<uint8_t> block(size_t(w) * size_t(h), band == 1 ? 255 : 0);
+                if (tiff->GetRasterBand(band)->RasterIO(GF_Write, x0, y0, w, h, block.data(), w, h, GDT_Byte, 0, 0, nullptr) != CE_None)
+                    return;
+            }
+        }
+    });
+    return path;
+}
+
+bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx, double& cy)
+{
+    double sumX = 0, sumY = 0, weight = 0;
+    for (int j = std::max(0, int(y) - radius); j <= std::min(image.Height - 1, int(y) + radius); ++j) {
+        for (int i = std::max(0, int(x) - radius); i <= std::min(image.Width - 1, int(x) + radius); ++i) {
+            const Rgb& p = image.At(i, j);
+            const double red = std::max(0, int(p.R) - std::max(p.G, p.B));
+            sumX += red * (i + 0.5), sumY += red * (j + 0.5), weight += red;
+        }
+    }
+    if (weight < 255)
+        return false;
+    cx = sumX / weight, cy = sumY / weight;
+    return true;
+}
+
+std::string EmbeddedDataFolder()
+{
+    return QUILTMAP_TEST_DATA_FOLDER "/embedded";
+}

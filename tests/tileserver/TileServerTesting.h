@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include <httplib.h>
+
+#include "RgbImage.h"
+#include "TileHttpServer.h"
+#include "TileService.h"
+
+// A tile server over the given sources, on 127.0.0.1 at a free port, for one test.
+class RunningTileServer {
+public:
+    RunningTileServer(std::unique_ptr<TileSource> photo, std::unique_ptr<TileSource> topo, const std::string& cache,
+                      int workers = 2);
+    ~RunningTileServer();
+
+    int Port() const { return m_http.Port(); }
+    std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()); }
+    // GET path on the server; status -1 when nothing came back.
+    httplib::Result Get(const std::string& path);
+
+private:
+    TileService m_service;
+    TileHttpServer m_http;
+    std::thread m_thread;
+};
+
+// A picture decoded through GDAL (JPEG or GIF); empty when the bytes are no picture.
+bool DecodeTile(const std::string& bytes, RgbImage& image);
+
+// A GeoTIFF in geographic coordinates (WGS 84) around Seattle, black, with red squares 30 m
+// across centred on the markers below. Made once per test run.
+struct Marker {
+    double Longitude, Latitude;   // degrees
+    double Easting, Northing;     // UTM zone 10 on the program's ellipsoid, by PROJ (cs2cs)
+};
+extern const Marker kMarkers[3];
+std::string MarkerGeoTiff();
+
+// Where the red of the marker lies within `radius` pixels of (x, y): the centre of its pixels.
+bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx, double& cy);
+
+// The embedded map's data, prepared once into the build folder and kept between runs.
+std::string EmbeddedDataFolder();
