@@ -14,6 +14,9 @@ void InitialiseGdal()
     std::call_once(once, [] {
         GDALAllRegister();
         CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
+        // GDAL's block cache would otherwise grow to a twentieth of the memory.
+        if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr))
+            CPLSetConfigOption("GDAL_CACHEMAX", "128");
         CPLSetConfigOption("CPL_VSIL_CURL_ALLOWED_EXTENSIONS", nullptr);
         if (!CPLGetConfigOption("GDAL_HTTP_TIMEOUT", nullptr))
             CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "30");

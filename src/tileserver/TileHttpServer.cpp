@@ -1,5 +1,7 @@
 #include "TileHttpServer.h"
 
+#include <sys/socket.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +14,7 @@
 namespace {
 
 constexpr size_t kConnectionThreads = 256;
+constexpr int kListenBacklog = 1024;
 
 thread_local std::chrono::steady_clock::time_point tRequestStart;
 
@@ -49,6 +52,15 @@ std::string Printable(const std::string& text)
 TileHttpServer::TileHttpServer(TileService& service, bool log) : m_service(service), m_server(std::make_unique<httplib::Server>())
 {
     m_server->new_task_queue = [] { return new httplib::ThreadPool(kConnectionThreads); };
+    // Our own socket options: SO_REUSEADDR only, so a second server on a port in use fails to
+    // bind instead of sharing it (the library's default is SO_REUSEPORT); and the socket is kept,
+    // to give it a longer queue of waiting connections after the library's listen.
+    m_server->set_socket_options([this](int socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        m_socket = socket;
+    });
+    m_server->set_tcp_nodelay(true);  // header and body go out in separate writes
     m_server->set_keep_alive_max_count(1000);
     m_server->set_keep_alive_timeout(5);
     m_server->set_read_timeout(10);
@@ -102,6 +114,8 @@ bool TileHttpServer::Bind(const std::string& host, int port, std::string& error)
     } else {
         m_port = -1;
     }
+    if (m_port > 0 && m_socket >= 0)
+        ::listen(m_socket, kListenBacklog);  // on Linux a second listen() sets the queue's length
     if (m_port <= 0) {
         error = "cannot listen on " + host + ":" + std::to_string(port) + (errno ? std::string(": ") + strerror(errno) : std::string());
         return false;
@@ -112,9 +126,19 @@ bool TileHttpServer::Bind(const std::string& host, int port, std::string& error)
 void TileHttpServer::Run()
 {
     m_server->listen_after_bind();
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_socket = -1;  // closed by the library on its way out
 }
 
 void TileHttpServer::Stop()
 {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    // The library's stop() does nothing until its loop runs; a shut socket also ends a loop that
+    // has yet to start, so a stop right after Bind is not lost.
+    if (m_socket >= 0)
+        ::shutdown(m_socket, SHUT_RDWR);
     m_server->stop();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "TileService.h"
@@ -28,4 +29,7 @@ private:
     TileService& m_service;
     std::unique_ptr<httplib::Server> m_server;
     int m_port = 0;
+    std::mutex m_lock;
+    int m_socket = -1;  // the listening socket, while it is open
+    bool m_stopped = false;
 };

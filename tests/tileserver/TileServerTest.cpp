@@ -88,6 +88,19 @@ TEST(TileServer, MalformedRequestsAre4xxAndTheServerGoesOnServing)
     EXPECT_EQ(answer->get_header_value("Content-Type"), "image/jpeg");
 }
 
+// The HTTP library would let a second server share a port in use (SO_REUSEPORT) and split the
+// requests between the two.
+TEST(TileServer, ASecondServerCannotTakeAPortInUse)
+{
+    QTemporaryDir cache;
+    RunningTileServer first(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
+    TileService service(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), TileCache(""), 1);
+    TileHttpServer second(service, false);
+    std::string error;
+    EXPECT_FALSE(second.Bind("127.0.0.1", first.Port(), error));
+    EXPECT_NE(error.find("cannot listen on 127.0.0.1:" + std::to_string(first.Port())), std::string::npos) << error;
+}
+
 TEST(TileServer, CommandLine)
 {
     using Action = ServerOptionsResult::Action;

@@ -1,0 +1,140 @@
+// Tile rendering of the tile server: the embedded map, a local geographic GeoTIFF at 1 m/pixel,
+// and a cached tile. `bench_tileserver --write-source FILE` writes the GeoTIFF that the load run
+// (tileserver-load.sh) serves.
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <gdal_priv.h>
+
+#include "CoastSource.h"
+#include "GdalSupport.h"
+#include "RasterSource.h"
+#include "TileCache.h"
+#include "TileEncoder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Photo-like content over 8 x 6 km of Seattle, 1.1 m pixels, JPEG-compressed as aerial
+// photographs usually are.
+bool WriteSource(const std::string& path)
+{
+    InitialiseGdal();
+    constexpr double kWest = -122.400, kNorth = 47.614, kLonStep = 1.5e-5, kLatStep = 1e-5;
+    constexpr int kColumns = 7200, kRows = 5400;
+    const char* options[] = {"COMPRESS=JPEG", "PHOTOMETRIC=YCBCR", "TILED=YES", nullptr};
+    DatasetPtr tiff(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), kColumns, kRows, 3, GDT_Byte,
+                                                                             const_cast<char**>(options)));
+    if (!tiff)
+        return false;
+    double transform[6] = {kWest, kLonStep, 0, kNorth, 0, -kLatStep};
+    tiff->SetGeoTransform(transform);
+    OGRSpatialReference wgs84;
+    wgs84.importFromEPSG(4326);
+    tiff->SetSpatialRef(&wgs84);
+    std::vector<uint8_t> rows(size_t(kColumns) * 256 * 3);
+    uint32_t seed = 12345;
+    for (int top = 0; top < kRows; top += 256) {
+        const int height = std::min(256, kRows - top);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < kColumns; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                const int noise = int(seed >> 27) - 16;
+                const int base = int(110 + 60 * std::sin(x / 37.0) * std::cos((top + y) / 53.0));
+                for (int b = 0; b < 3; ++b)
+                    rows[(size_t(b) * 256 + size_t(y)) * kColumns + size_t(x)] = uint8_t(std::clamp(base + noise + b * 15, 0, 255));
+            }
+        }
+        if (tiff->RasterIO(GF_Write, 0, top, kColumns, height, rows.data(), kColumns, height, GDT_Byte, 3, nullptr, 0,
+                           0, size_t(kColumns) * 256, nullptr) != CE_None)
+            return false;
+    }
+    return true;
+}
+
+const std::string& SourceFile()
+{
+    static const std::string path = [] {
+        const std::string file = (fs::temp_directory_path() / "quiltmap-bench-photo.tif").string();
+        if (!fs::exists(file))
+            WriteSource(file);
+        return file;
+    }();
+    return path;
+}
+
+const std::string& EmbeddedFolder()
+{
+    static const std::string folder = (fs::temp_directory_path() / "quiltmap-bench-embedded").string();
+    return folder;
+}
+
+// Tiles of the GeoTIFF at 1 m/pixel, a different one each time.
+void BM_RenderGeoTiffPhoto1m(benchmark::State& state)
+{
+    std::string error;
+    auto source = RasterSource::Open(SourceFile(), error);
+    if (!source) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    int k = 0;
+    for (auto _ : state) {
+        RgbImage image;
+        TileRequest tile{1, 10, 10, 2718 + k % 30, 26350 + (k / 30) % 25};
+        ++k;
+        benchmark::DoNotOptimize(source->Render(tile, image));
+        benchmark::DoNotOptimize(EncodeJpeg(image));
+    }
+}
+BENCHMARK(BM_RenderGeoTiffPhoto1m)->Unit(benchmark::kMillisecond);
+
+// The embedded map around Puget Sound at 16 m/pixel (photo: filled; topo: lines and a GIF).
+void BM_RenderEmbedded(benchmark::State& state)
+{
+    CoastSource source(EmbeddedFolder());
+    std::string error;
+    if (!source.Data(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    const int type = int(state.range(0));
+    int k = 0;
+    for (auto _ : state) {
+        RgbImage image;
+        TileRequest tile{type, 14, 10, 160 + k % 20, 1640 + (k / 20) % 20};
+        ++k;
+        benchmark::DoNotOptimize(source.Render(tile, image));
+        benchmark::DoNotOptimize(type == 2 ? EncodeGif(image) : EncodeJpeg(image));
+    }
+}
+BENCHMARK(BM_RenderEmbedded)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+void BM_ReadCachedTile(benchmark::State& state)
+{
+    const std::string folder = (fs::temp_directory_path() / "quiltmap-bench-cache").string();
+    TileCache cache(folder);
+    const TileRequest tile{1, 14, 10, 171, 1647};
+    cache.Write("bench", tile, std::string(9000, 'j'));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(cache.Read("bench", tile));
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_ReadCachedTile)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--write-source") == 0)
+        return WriteSource(argv[2]) ? 0 : 1;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
