@@ -7,9 +7,7 @@
 #include <QMargins>
 #include <QWidget>
 
-#include <cmath>
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -41,16 +39,6 @@ QMargins FrameMargins(const QWidget* w)
 bool IsSizable(const QWidget* w)
 {
     return w->minimumSize() != w->maximumSize();
-}
-
-// A stored number, or nothing when the text is not a (finite) number.
-std::optional<float> StoredNumber(const QString& text)
-{
-    bool ok = false;
-    const float value = text.trimmed().toFloat(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
 }
 
 int Pixels(float twips, double twipsPerPixel)
@@ -173,7 +161,7 @@ void clsWindowPos::RestorePosition()
         const QString text = ini.GetIniStringWriteDefault(m_section, m_keyPrefix + QLatin1String(names[i]),
                                                           int(present[i]));
         // A damaged value counts as missing.
-        values[i] = StoredNumber(text).value_or(present[i]);
+        values[i] = float(clsIni::TextToNumber(text).value_or(present[i]));
     }
     float& left = values[0];
     float& top = values[1];

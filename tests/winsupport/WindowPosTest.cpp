@@ -41,14 +41,6 @@ TEST(ClampToDesktop, KeepsTheStoredRectangleOnTheDesktop)
     }
 }
 
-TEST(ClampToDesktop, TextToBoolean)
-{
-    const std::pair<QString, bool> cases[] = {{"tRUE", true}, {"fALSE", false}, {"-1", true}, {"2.5", true},
-                                              {" 1 ", true},  {"0.0", false},   {"", false},  {"yes", false}};
-    for (const auto& [text, expected] : cases)
-        EXPECT_EQ(clsIni::TextToBoolean(text), expected) << text.toStdString();
-}
-
 // A settings file of its own in a temporary program folder, and the program's monitor list.
 class WindowPosFile : public ::testing::Test {
 protected:
