@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWindow>
@@ -480,20 +481,33 @@ bool frmQuiltmap::eventFilter(QObject* watched, QEvent* event)
             if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
                 return !ValidateField(field);
             const QString text = key->text();
-            if (text.size() != 1 || (key->modifiers() & Qt::AltModifier))
-                return false;   // keys without a character (arrows, Delete) are not filtered
-            const char16_t typed = text[0].unicode();
-            const int16_t code = typed > 0x7FFF ? 0 : int16_t(typed);
-            const int16_t kept = field == txtLat ? FilterLatitudeKey(code) : FilterLongitudeKey(code);
-            if (kept == 0)
-                return true;
-            if (kept != code) {
-                field->insert(QString(QChar(char16_t(kept))));
-                return true;
-            }
+            // Keys without a character (arrows, Delete) and the control keys (Backspace, Enter,
+            // Ctrl+A to Ctrl+M) are the field's own.
+            if (text.isEmpty() || (text.size() == 1 && text[0].unicode() <= 13))
+                return false;
+            // Whatever else the key brings, with any modifier held, passes the field's filter.
+            const QString kept = FilterArrivingText(text, field == txtLong);
+            if (kept == text)
+                return false;
+            if (!kept.isEmpty())
+                field->insert(kept);
+            return true;
         }
         return false;
     }
+    case QEvent::InputMethod:
+        if (watched == txtLat || watched == txtLong) {
+            auto* input = static_cast<QInputMethodEvent*>(event);
+            const QString kept = FilterArrivingText(input->commitString(), watched == txtLong);
+            if (kept == input->commitString())
+                return false;
+            // The same event with the commit filtered; it passes here unchanged the second time.
+            QInputMethodEvent filtered(input->preeditString(), input->attributes());
+            filtered.setCommitString(kept, input->replacementStart(), input->replacementLength());
+            QCoreApplication::sendEvent(watched, &filtered);
+            return true;
+        }
+        return false;
     case QEvent::FocusIn:
         if (watched == txtLat || watched == txtLong || watched == txtDesc) {
             // Queued, so that a click placing the caret comes first.

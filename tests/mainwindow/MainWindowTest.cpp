@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -239,6 +241,41 @@ TEST_F(MainWindowTest, KeyFiltersAndAccelerators)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.Log.empty(); }, 2000));
     EXPECT_EQ(prompter.Log.front().text, QStringLiteral("I can't make that into a valid latitude."));
     EXPECT_EQ(QApplication::focusWidget(), txtLat);
+}
+
+// Text that arrives other than as one plain key passes the same filter: keys with Alt or AltGr
+// held, keys giving several code units, input-method commits. What is swallowed deletes nothing.
+TEST_F(MainWindowTest, KeyFiltersHoldForEveryWayTextArrives)
+{
+    Start();
+    ContextIDs::CloseHelp();
+    const Qt::KeyboardModifiers alt = Qt::AltModifier, altGr = Qt::ControlModifier | Qt::AltModifier;
+    const struct { const char* field; bool key; Qt::KeyboardModifiers modifiers; QString text, before, after; } cases[] = {
+        {"txtLat", true, alt, "q", "1", "1"},       {"txtLat", true, altGr, "@", "1", "1"},
+        {"txtLat", true, alt, "5", "1", "15"},      {"txtLong", true, alt, "w", "1", "1W"},
+        {"txtLong", true, {}, "ab-", "", "AB"},     {"txtLong", true, {}, QString::fromUtf16(u"😀"), "1", "1"},
+        {"txtLat", false, {}, QString::fromUtf16(u"4😀7"), "", "47"}, {"txtLong", false, {}, "w1", "", "W1"},
+        {"txtLat", false, {}, "x", "", ""},
+    };
+    for (const auto& c : cases) {
+        auto* field = Control<QLineEdit>(c.field);
+        field->setFocus();
+        field->setText(c.before);
+        if (c.key) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, c.modifiers, c.text);
+            QApplication::sendEvent(field, &press);
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(c.text);
+            QApplication::sendEvent(field, &commit);
+        }
+        EXPECT_EQ(field->text(), c.after) << c.field << " " << c.text.toStdString();
+    }
+    auto* txtLat = Control<QLineEdit>("txtLat");
+    txtLat->setText("12");
+    txtLat->selectAll();
+    QTest::keyClicks(txtLat, "a");
+    EXPECT_EQ(txtLat->text(), "12");
 }
 
 TEST_F(MainWindowTest, KeepsItsMinimumSize)
