@@ -4,7 +4,6 @@
 #include <system_error>
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -155,6 +154,10 @@ void frmQuiltmap::CreateControls()
     optCorner->setObjectName(QStringLiteral("optCorner"));
     Place(optCorner, 1380, 1080, 1635, 255);
     optCentre->setChecked(true);
+    // Tab enters the option group at the option that is set; the arrow keys move within it.
+    for (QRadioButton* option : {optCentre, optCorner})
+        connect(option, &QRadioButton::toggled, this, [this] { SetOptionTabStops(); });
+    SetOptionTabStops();
 
     Label1 = label(client, "Label1", QStringLiteral("Resolution"));
     Place(Label1, 180, 1740, 750, 195);
@@ -215,6 +218,12 @@ void frmQuiltmap::CreateControls()
     });
 }
 
+void frmQuiltmap::SetOptionTabStops()
+{
+    for (QRadioButton* option : {optCentre, optCorner})
+        option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
 void frmQuiltmap::CreateMenus()
 {
     QMenu* mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
@@ -225,14 +234,13 @@ void frmQuiltmap::CreateMenus()
 
     QMenu* mnuFileNames = mnuOptions->addMenu(QStringLiteral("&Make File Names..."));
     mnuFileNames->setObjectName(QStringLiteral("mnuFileNames"));
-    auto* group = new QActionGroup(this);
-    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    // Plain checkable items, not an exclusive group, so they show a check mark rather than a radio
+    // bullet; the click handler sets one mark and clears the other.
     const QString names[2] = {QStringLiteral("From &Description"), QStringLiteral(" From Date/&Time")};
     for (int index = 0; index < 2; ++index) {
         QAction* item = mnuFileNames->addAction(names[index]);
         item->setObjectName(QStringLiteral("mnuFileNameOpt%1").arg(index));
         item->setCheckable(true);
-        group->addAction(item);
         connect(item, &QAction::triggered, this, [this, index] { FileNameOptionClicked(index); });
         mnuFileNameOpt[index] = item;
     }

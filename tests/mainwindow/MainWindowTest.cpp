@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QFile>
 #include <QInputMethodEvent>
@@ -276,6 +277,50 @@ TEST_F(MainWindowTest, KeyFiltersHoldForEveryWayTextArrives)
     txtLat->selectAll();
     QTest::keyClicks(txtLat, "a");
     EXPECT_EQ(txtLat->text(), "12");
+}
+
+// Tab into the reference-point frame lands on the option that is set, and goes on from there.
+TEST_F(MainWindowTest, TabEntersTheReferencePointAtTheOptionThatIsSet)
+{
+    Start();
+    ContextIDs::CloseHelp();
+    auto* txtLong = Control<QLineEdit>("txtLong");
+    auto* optCentre = Control<QRadioButton>("optCentre");
+    auto* optCorner = Control<QRadioButton>("optCorner");
+    auto* cmbScale = Control<QComboBox>("cmbScale");
+    for (QRadioButton* set : {optCentre, optCorner, optCentre}) {
+        set->setChecked(true);
+        txtLong->setFocus();
+        QTest::keyClick(txtLong, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), set) << set->objectName().toStdString();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), cmbScale);
+        QTest::keyClick(cmbScale, Qt::Key_Backtab);
+        EXPECT_EQ(QApplication::focusWidget(), set);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        EXPECT_EQ(QApplication::focusWidget(), txtLong);
+    }
+    optCentre->setFocus();  // the arrow keys move within the group and set the option
+    QTest::keyClick(optCentre, Qt::Key_Right);
+    EXPECT_TRUE(optCorner->hasFocus() && optCorner->isChecked());
+    QTest::keyClick(optCorner, Qt::Key_Left);
+    EXPECT_TRUE(optCentre->hasFocus() && optCentre->isChecked());
+}
+
+// The naming rules carry check marks (not the radio bullets of an exclusive group); picking the
+// checked one again keeps its mark.
+TEST_F(MainWindowTest, FileNameRulesAreCheckedMenuItems)
+{
+    Start();
+    QAction* items[2] = {Action("mnuFileNameOpt0"), Action("mnuFileNameOpt1")};
+    for (int pick : {0, 0, 1, 1}) {
+        items[pick]->trigger();
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_FALSE(items[i]->actionGroup() && items[i]->actionGroup()->isExclusive());
+            EXPECT_EQ(items[i]->isChecked(), i == pick) << pick;
+        }
+        EXPECT_TRUE(ReadFile(IniFile()).contains("FILE_NAME_OPTION=" + QByteArray::number(pick)));
+    }
 }
 
 TEST_F(MainWindowTest, KeepsItsMinimumSize)
