@@ -440,6 +440,13 @@ void frmQuiltmap::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     if (isMinimized())
         return;
+    // The smallest size is the outer one, frame included; Qt's minimum is the client's. A
+    // maximised window's frame is not its normal one, so it is measured in the normal state.
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        const QSize minimum = QSize(MinimumWidth, MinimumHeight).shrunkBy(FrameMargins(this));
+        if (minimumSize() != minimum)
+            setMinimumSize(minimum);
+    }
     const QWidget* client = centralWidget();
     Label7->setGeometry(Label7->x(), Label7->y(), Label7->width(),
                         qMax(0, client->height() - 2 * Label7->y()));
