@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "ContextIDs.h"
 #include "MapMaker.h"
@@ -20,6 +21,8 @@
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
 #include "TestTileServer.h"
+#include "HyperLinkLabel.h"
+#include "frmAbout.h"
 #include "frmQuiltmap.h"
 
 namespace {
@@ -121,6 +124,18 @@ TEST_F(MainWindowTest, FirstStartShowsTheDefaultsAndOpensTheHelpOnce)
     EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("Tile Library"))).isDir());
     EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("Maps"))).isDir());   // no host program
 
+    // The file as the first start leaves it: the centred window, then the defaults.
+    const QList<QByteArray> lines = ReadFile(IniFile()).split('\n');
+    ASSERT_EQ(lines.size(), 14);
+    EXPECT_EQ(lines[0], "[SETUP]\r");
+    const QRegularExpression number(QStringLiteral("^-?\\d+\r$"));
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_TRUE(number.match(QString::fromLatin1(lines[i].mid(lines[i].indexOf('=') + 1))).hasMatch()) << lines[i].toStdString();
+    EXPECT_EQ(lines.mid(5), (QList<QByteArray>{"MAIN_MAXIMIZED=False\r", "FILE_NAME_OPTION=1\r", "RESOLUTION=0\r",
+                                                "IMAGE_TYPE=0\r", "WIDTH=4\r", "HEIGHT=4\r", "REF_POINT=0\r",
+                                                "FIRST_TIME=False\r", ""}));
+    EXPECT_TRUE(Action("mnuFileNameOpt1")->isChecked() && !Action("mnuFileNameOpt0")->isChecked());
+
     window->close();
     EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
     EXPECT_EQ(KeysInOrder(IniFile()),
@@ -198,6 +213,55 @@ TEST_F(MainWindowTest, ClosingDuringADownloadAsksNothingAndSavesTheSettings)
     const QByteArray ini = ReadFile(IniFile());
     EXPECT_TRUE(ini.contains("RESOLUTION=3")) << ini.toStdString();
     EXPECT_TRUE(ini.contains("WIDTH=0")) << ini.toStdString();
+}
+
+TEST_F(MainWindowTest, ExitSavesTheChoicesAndThePlaceAndEndsTheWindow)
+{
+    Start();
+    ContextIDs::CloseHelp();
+    Control<QComboBox>("cmbScale")->setCurrentIndex(3);
+    Control<QComboBox>("cmbType")->setCurrentIndex(1);
+    Control<QComboBox>("cmbWidth")->setCurrentIndex(0);
+    Control<QComboBox>("cmbHeight")->setCurrentIndex(7);
+    Control<QRadioButton>("optCorner")->setChecked(true);
+    window->move(window->pos() + QPoint(30, 20));
+    const QRect outer = Settled([&] { return window->frameGeometry(); }, window->frameGeometry());
+    Action("mnuExit")->trigger();
+    EXPECT_FALSE(window->isVisible());
+    const QByteArray ini = ReadFile(IniFile());
+    const double fx = 1440.0 / window->screen()->logicalDotsPerInchX();
+    for (const QByteArray& line : {QByteArray("RESOLUTION=3\r\n"), QByteArray("IMAGE_TYPE=1\r\n"),
+                                   QByteArray("WIDTH=0\r\n"), QByteArray("HEIGHT=7\r\n"),
+                                   QByteArray("REF_POINT=1\r\n"),
+                                   "MAIN_LEFT=" + QByteArray::number(qRound(outer.x() * fx)) + "\r\n"})
+        EXPECT_TRUE(ini.contains(line)) << line.toStdString() << ini.toStdString();
+}
+
+// Opened from the menu: no owner, so neither moved nor top-most; the texts of the box.
+TEST_F(MainWindowTest, AboutBoxFromTheMenu)
+{
+    Start();
+    ContextIDs::CloseHelp();
+    QStringList texts;
+    bool topMost = true;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = dynamic_cast<frmAbout*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        texts = QStringList{box->windowTitle(), box->labAppTitle->text(), box->Label1->text(), box->cmdOk->text(),
+                            box->SWBHyperLink1->text()};
+        topMost = box->windowFlags() & Qt::WindowStaysOnTopHint;
+        EXPECT_FALSE(box->labAuthor->text().isEmpty() || box->labDesc->text().isEmpty()
+                     || box->labCopyright->text().isEmpty());
+        EXPECT_EQ(box->SWBHyperLink1->Url(), QUrl(box->SWBHyperLink1->text()));
+        QTest::mouseClick(box->cmdOk, Qt::LeftButton);
+    });
+    poll.start(0);
+    Action("mnuAbout")->trigger();   // returns when the box has closed
+    EXPECT_EQ(texts.mid(0, 4), (QStringList{"About Quiltmap", "Quiltmap V1.00", "The main Corvane32 web site is:-", "&Ok"}));
+    EXPECT_TRUE(texts.value(4).startsWith("http")) << texts.value(4).toStdString();
+    EXPECT_FALSE(topMost);
 }
 
 TEST_F(MainWindowTest, InvalidCoordinateKeepsTheFocus)
