@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
+  xvfb openbox
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev

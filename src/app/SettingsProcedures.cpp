@@ -1,15 +1,20 @@
 #include "SettingsProcedures.h"
 
+#include <cmath>
+#include <cstdint>
+
 namespace {
 
 const QString Section = QStringLiteral("SETUP");
 
-// A stored value that is not a 16-bit integer counts as missing.
+// An empty stored value reads as 0; one that is not a 16-bit whole number counts as missing.
 int16_t ReadInt16(clsIni& ini, const QString& key, int16_t defaultValue)
 {
-    bool ok = false;
-    const short value = ini.GetIniStringWriteDefault(Section, key, int(defaultValue)).toShort(&ok, 10);
-    return ok ? int16_t(value) : defaultValue;
+    const std::optional<double> value =
+        clsIni::TextToNumber(ini.GetIniStringWriteDefault(Section, key, int(defaultValue)));
+    if (!value || *value != std::trunc(*value) || *value < INT16_MIN || *value > INT16_MAX)
+        return defaultValue;
+    return int16_t(*value);
 }
 
 // An index outside the list selects its first item; the file is corrected at exit.

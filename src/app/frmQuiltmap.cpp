@@ -4,13 +4,13 @@
 #include <system_error>
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWindow>
@@ -154,6 +154,10 @@ void frmQuiltmap::CreateControls()
     optCorner->setObjectName(QStringLiteral("optCorner"));
     Place(optCorner, 1380, 1080, 1635, 255);
     optCentre->setChecked(true);
+    // Tab enters the option group at the option that is set; the arrow keys move within it.
+    for (QRadioButton* option : {optCentre, optCorner})
+        connect(option, &QRadioButton::toggled, this, [this] { SetOptionTabStops(); });
+    SetOptionTabStops();
 
     Label1 = label(client, "Label1", QStringLiteral("Resolution"));
     Place(Label1, 180, 1740, 750, 195);
@@ -214,6 +218,12 @@ void frmQuiltmap::CreateControls()
     });
 }
 
+void frmQuiltmap::SetOptionTabStops()
+{
+    for (QRadioButton* option : {optCentre, optCorner})
+        option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
 void frmQuiltmap::CreateMenus()
 {
     QMenu* mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
@@ -224,14 +234,13 @@ void frmQuiltmap::CreateMenus()
 
     QMenu* mnuFileNames = mnuOptions->addMenu(QStringLiteral("&Make File Names..."));
     mnuFileNames->setObjectName(QStringLiteral("mnuFileNames"));
-    auto* group = new QActionGroup(this);
-    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    // Plain checkable items, not an exclusive group, so they show a check mark rather than a radio
+    // bullet; the click handler sets one mark and clears the other.
     const QString names[2] = {QStringLiteral("From &Description"), QStringLiteral(" From Date/&Time")};
     for (int index = 0; index < 2; ++index) {
         QAction* item = mnuFileNames->addAction(names[index]);
         item->setObjectName(QStringLiteral("mnuFileNameOpt%1").arg(index));
         item->setCheckable(true);
-        group->addAction(item);
         connect(item, &QAction::triggered, this, [this, index] { FileNameOptionClicked(index); });
         mnuFileNameOpt[index] = item;
     }
@@ -431,6 +440,13 @@ void frmQuiltmap::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     if (isMinimized())
         return;
+    // The smallest size is the outer one, frame included; Qt's minimum is the client's. A
+    // maximised window's frame is not its normal one, so it is measured in the normal state.
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        const QSize minimum = QSize(MinimumWidth, MinimumHeight).shrunkBy(FrameMargins(this));
+        if (minimumSize() != minimum)
+            setMinimumSize(minimum);
+    }
     const QWidget* client = centralWidget();
     Label7->setGeometry(Label7->x(), Label7->y(), Label7->width(),
                         qMax(0, client->height() - 2 * Label7->y()));
@@ -480,20 +496,33 @@ bool frmQuiltmap::eventFilter(QObject* watched, QEvent* event)
             if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
                 return !ValidateField(field);
             const QString text = key->text();
-            if (text.size() != 1 || (key->modifiers() & Qt::AltModifier))
-                return false;   // keys without a character (arrows, Delete) are not filtered
-            const char16_t typed = text[0].unicode();
-            const int16_t code = typed > 0x7FFF ? 0 : int16_t(typed);
-            const int16_t kept = field == txtLat ? FilterLatitudeKey(code) : FilterLongitudeKey(code);
-            if (kept == 0)
-                return true;
-            if (kept != code) {
-                field->insert(QString(QChar(char16_t(kept))));
-                return true;
-            }
+            // Keys without a character (arrows, Delete) and the control keys (Backspace, Enter,
+            // Ctrl+A to Ctrl+M) are the field's own.
+            if (text.isEmpty() || (text.size() == 1 && text[0].unicode() <= 13))
+                return false;
+            // Whatever else the key brings, with any modifier held, passes the field's filter.
+            const QString kept = FilterArrivingText(text, field == txtLong);
+            if (kept == text)
+                return false;
+            if (!kept.isEmpty())
+                field->insert(kept);
+            return true;
         }
         return false;
     }
+    case QEvent::InputMethod:
+        if (watched == txtLat || watched == txtLong) {
+            auto* input = static_cast<QInputMethodEvent*>(event);
+            const QString kept = FilterArrivingText(input->commitString(), watched == txtLong);
+            if (kept == input->commitString())
+                return false;
+            // The same event with the commit filtered; it passes here unchanged the second time.
+            QInputMethodEvent filtered(input->preeditString(), input->attributes());
+            filtered.setCommitString(kept, input->replacementStart(), input->replacementLength());
+            QCoreApplication::sendEvent(watched, &filtered);
+            return true;
+        }
+        return false;
     case QEvent::FocusIn:
         if (watched == txtLat || watched == txtLong || watched == txtDesc) {
             // Queued, so that a click placing the caret comes first.

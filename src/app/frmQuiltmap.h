@@ -67,6 +67,7 @@ protected:
 private:
     void CreateControls();
     void CreateMenus();
+    void SetOptionTabStops();
     void FillLists();
     void FitCaptions();
     bool MakeFolder(const QString& folder);

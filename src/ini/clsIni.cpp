@@ -3,11 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <QSaveFile>
 #include <QStringDecoder>
 
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -126,7 +126,7 @@ bool HasLineBreakOrNul(const QString& text)
 bool IsWritableSection(const QString& section)
 {
     const QString name = TrimBlanks(section);
-    return !name.isEmpty() && !name.contains(QLatin1Char(']')) && !HasLineBreakOrNul(name);
+    return !name.isEmpty() && !HasLineBreakOrNul(name);
 }
 
 bool IsWritableKey(const QString& key)
@@ -138,7 +138,7 @@ bool IsWritableKey(const QString& key)
 
 bool IsWritableValue(const QString& value)
 {
-    return !value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n'));
+    return !HasLineBreakOrNul(value);
 }
 
 bool SameName(const QString& a, const QString& b)
@@ -164,7 +164,8 @@ LineMeaning Classify(const QByteArray& text)
     } else if (line.front() == ';') {
         meaning.Kind = LineKind::Comment;
     } else if (line.front() == '[') {
-        const qsizetype close = line.indexOf(']');
+        // The name runs to the last "]" of the line, so "[U]]" is the section "U]".
+        const qsizetype close = line.lastIndexOf(']');
         if (close > 0) {
             meaning.Kind = LineKind::Section;
             meaning.Name = QString::fromUtf8(TrimBlanks(line.mid(1, close - 1)));
@@ -185,6 +186,9 @@ LineMeaning Classify(const QByteArray& text)
 
 QString ValueFromRaw(QByteArray raw)
 {
+    // The platform hands values on as C strings: a NUL ends the value, before the quotes are looked at.
+    if (const qsizetype nul = raw.indexOf('\0'); nul >= 0)
+        raw.truncate(nul);
     if (raw.size() >= 2 && raw.front() == '"' && raw.back() == '"')
         raw = raw.mid(1, raw.size() - 2);
     return CutToLimit(QString::fromUtf8(raw));
@@ -243,25 +247,25 @@ public:
         return std::nullopt;
     }
 
-    // Keys and values in file order; a name given twice is listed once, with its first value,
-    // as it reads.
+    // Keys and values in file order, a name given twice listed each time; the value is the one the
+    // name reads as, its first.
     QList<std::pair<QString, QString>> Entries(const QString& section) const
     {
         QList<std::pair<QString, QString>> entries;
         const qsizetype header = FindSection(section);
         if (header < 0)
             return entries;
-        QSet<QString> seen;
+        QHash<QString, QString> firstValue;
         const qsizetype end = SectionEnd(header);
         for (qsizetype i = header + 1; i < end; ++i) {
             LineMeaning meaning = Classify(m_lines[i].Text);
             if (meaning.Kind != LineKind::Key)
                 continue;
             const QString folded = meaning.Name.toCaseFolded();
-            if (seen.contains(folded))
-                continue;
-            seen.insert(folded);
-            entries.append({meaning.Name, ValueFromRaw(meaning.RawValue)});
+            auto found = firstValue.constFind(folded);
+            if (found == firstValue.cend())
+                found = firstValue.insert(folded, ValueFromRaw(meaning.RawValue));
+            entries.append({meaning.Name, *found});
         }
         return entries;
     }
@@ -521,12 +525,22 @@ QString clsIni::TrueOrFalse(bool value)
 
 bool clsIni::TextToBoolean(const QString& text)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
+    if (text.trimmed().compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
         return true;
+    const std::optional<double> number = TextToNumber(text);
+    return number && *number != 0;
+}
+
+std::optional<double> clsIni::TextToNumber(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return 0.0;
     bool isNumber = false;
     const double number = trimmed.toDouble(&isNumber);
-    return isNumber && number != 0;
+    if (!isNumber || !std::isfinite(number))
+        return std::nullopt;
+    return number;
 }
 
 QString clsIni::ValueText(const QVariant& value)

@@ -265,3 +265,18 @@ int16_t FilterLongitudeKey(int16_t code)
     code = UpperCaseKey(code);
     return code == '.' || IsAlphaNumericKey(code) ? code : int16_t(0);
 }
+
+QString FilterArrivingText(const QString& text, bool isLongitude)
+{
+    QString kept;
+    // One code unit at a time: each half of a surrogate pair is a negative code and is swallowed.
+    for (const QChar unit : text) {
+        const auto code = static_cast<int16_t>(unit.unicode());
+        if (IsControlKey(code))
+            continue;
+        const int16_t filtered = isLongitude ? FilterLongitudeKey(code) : FilterLatitudeKey(code);
+        if (filtered != 0)
+            kept.append(QChar(char16_t(filtered)));
+    }
+    return kept;
+}

@@ -39,3 +39,7 @@ bool IsAlphaNumericKey(int16_t code);
 // The whole filter of a field: the code to keep (upper-cased), or 0 to swallow the key.
 int16_t FilterLatitudeKey(int16_t code);
 int16_t FilterLongitudeKey(int16_t code);
+// The characters of a text that arrives in a field other than as one control key (a key with
+// Alt or AltGr held, a key giving several code units, an input method's commit) that the field's
+// filter keeps, upper-cased. Control codes are keys, not text: they are dropped here.
+QString FilterArrivingText(const QString& text, bool isLongitude);

@@ -4,12 +4,13 @@
 #include "clsMonitors.h"
 
 #include <QEvent>
+#include <QWindowStateChangeEvent>
 #include <QMargins>
 #include <QWidget>
 
-#include <cmath>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -29,7 +30,18 @@ struct MonitorsAtHand {
     clsMonitors* operator->() const { return monitors; }
 };
 
-// The outer rectangle around the client rectangle (the frame as the window has it now).
+bool IsSizable(const QWidget* w)
+{
+    return w->minimumSize() != w->maximumSize();
+}
+
+int Pixels(float twips, double twipsPerPixel)
+{
+    return MonitorGeometry::RoundWhole(twips / twipsPerPixel);
+}
+
+}  // namespace
+
 QMargins FrameMargins(const QWidget* w)
 {
     const QRect frame = w->frameGeometry();
@@ -38,71 +50,62 @@ QMargins FrameMargins(const QWidget* w)
                     frame.bottom() - client.bottom());
 }
 
-bool IsSizable(const QWidget* w)
-{
-    return w->minimumSize() != w->maximumSize();
-}
-
-// A stored number, or nothing when the text is not a (finite) number.
-std::optional<float> StoredNumber(const QString& text)
-{
-    bool ok = false;
-    const float value = text.trimmed().toFloat(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-int Pixels(float twips, double twipsPerPixel)
-{
-    return MonitorGeometry::RoundWhole(twips / twipsPerPixel);
-}
-
 // Before a window is first shown its frame is not known, so the stored outer size went to the
-// client area. Once the window is shown and framed, take the frame off again, also from the normal
-// rectangle of a maximised window, or the window would grow by its frame at every start.
-// Without a frame (no window manager) there is nothing to take off.
-// A size the program set since then is left alone.
-class FrameFixer : public QObject {
+// client area. Once the window is seen framed in the normal state, take that frame off again, or
+// the window would grow by its frame at every start. A window restored maximised shows its normal
+// frame only when it is first un-maximised: the frame a window manager gives a maximised window
+// (often no borders) is not the normal one. A size the program set since then is left alone.
+// The last normal frame seen is kept, so that the normal rectangle of a maximised window can be
+// stored as the outer one; before any, the normal rectangle is the outer one as it was set.
+class NormalFrame : public QObject {
 public:
-    FrameFixer(QWidget* window, QSize outer)
+    // outer: the outer size to give the window once its frame is known; none when it has it.
+    NormalFrame(QWidget* window, std::optional<QSize> outer)
         : QObject(window)
         , m_outer(outer)
-        , m_client(window->normalGeometry().size())
+        , m_client(window->size())
     {
+        if (window->isVisible() && IsNormal(window->windowState()))
+            m_margins = FrameMargins(window);
         window->installEventFilter(this);
     }
 
+    QMargins Margins() const { return m_margins; }
+
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        const QEvent::Type type = event->type();
-        if (watched != parent()
-            || (type != QEvent::Show && type != QEvent::Move && type != QEvent::Resize))
+        if (watched != parent())
             return false;
         auto* window = static_cast<QWidget*>(watched);
-        const QMargins frame = FrameMargins(window);
-        // A window manager frames the window some time after it is shown: wait for it.
-        if (!window->isVisible() || frame.isNull())
+        // A window manager frames the window some time after it is shown, often without moving or
+        // resizing it, so any event may be the first to find the frame. When the window leaves
+        // the normal state, the change is reported while it still has its normal frame; right
+        // after un-maximising, the frame may still be the maximised one for an event or two (the
+        // client size tells those apart; the last brings the normal frame).
+        const bool normal = IsNormal(window->windowState());
+        const bool leavingNormal = event->type() == QEvent::WindowStateChange && !normal
+            && IsNormal(static_cast<QWindowStateChangeEvent*>(event)->oldState());
+        if (!window->isVisible() || !(normal || leavingNormal))
             return false;
-        window->removeEventFilter(this);
-        if (window->normalGeometry().size() == m_client) {
-            const Qt::WindowStates state = window->windowState();
-            if (state & Qt::WindowMaximized)
-                window->setWindowState(state & ~Qt::WindowMaximized);
-            window->resize(m_outer.shrunkBy(frame));
-            if (state & Qt::WindowMaximized)
-                window->setWindowState(state);
-        }
-        deleteLater();
+        const QMargins frame = FrameMargins(window);
+        if (frame.isNull())
+            return false;
+        m_margins = frame;
+        if (normal && m_outer && window->size() == m_client)
+            window->resize(std::exchange(m_outer, std::nullopt)->shrunkBy(frame));
         return false;
     }
 
 private:
-    QSize m_outer;
-    QSize m_client;
-};
+    static bool IsNormal(Qt::WindowStates state)
+    {
+        return !(state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+    }
 
-}  // namespace
+    std::optional<QSize> m_outer;
+    QSize m_client;
+    QMargins m_margins;
+};
 
 clsWindowPos::~clsWindowPos()
 {
@@ -173,7 +176,7 @@ void clsWindowPos::RestorePosition()
         const QString text = ini.GetIniStringWriteDefault(m_section, m_keyPrefix + QLatin1String(names[i]),
                                                           int(present[i]));
         // A damaged value counts as missing.
-        values[i] = StoredNumber(text).value_or(present[i]);
+        values[i] = float(clsIni::TextToNumber(text).value_or(present[i]));
     }
     float& left = values[0];
     float& top = values[1];
@@ -185,12 +188,13 @@ void clsWindowPos::RestorePosition()
     ClampToDesktop(left, top, width, height, present[2], present[3], desktop);
 
     m_window->move(Pixels(left, fx), Pixels(top, fy));
-    if (!IsSizable(m_window))
+    if (!IsSizable(m_window)) {
+        m_normalFrame = new NormalFrame(m_window, std::nullopt);
         return;
+    }
     const QSize outerSize(Pixels(width, fx), Pixels(height, fy));
     m_window->resize(outerSize.shrunkBy(FrameMargins(m_window)));
-    if (!m_window->isVisible())
-        new FrameFixer(m_window, outerSize);
+    m_normalFrame = new NormalFrame(m_window, m_window->isVisible() ? std::nullopt : std::optional(outerSize));
     const QString maximized =
         ini.GetIniStringWriteDefault(m_section, m_keyPrefix + QStringLiteral("MAXIMIZED"), false);
     if (clsIni::TextToBoolean(maximized))
@@ -209,9 +213,10 @@ void clsWindowPos::SavePosition()
     const Qt::WindowStates state = m_window->windowState();
     QRect outer = m_window->frameGeometry();
     if (state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        // Not the frame the window has now: a maximised window's frame is not its normal one.
         const QRect normal = m_window->normalGeometry();
         if (normal.isValid())
-            outer = normal.marginsAdded(FrameMargins(m_window));
+            outer = normal.marginsAdded(m_normalFrame ? m_normalFrame->Margins() : QMargins());
     }
     const bool maximized = (state & Qt::WindowMaximized) && !(state & Qt::WindowMinimized);
 

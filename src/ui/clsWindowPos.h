@@ -1,9 +1,16 @@
 #pragma once
 
+#include <QMargins>
 #include <QPointer>
 #include <QString>
 
 class QWidget;
+class NormalFrame;
+
+// The frame around a top-level window as it has it now (outer rectangle less client rectangle);
+// none before a window manager has framed it. A maximised window's frame may differ from its
+// normal one.
+QMargins FrameMargins(const QWidget* window);
 
 // Makes a window reopen where the user left it. Init centres the window, then restores the
 // rectangle stored in the settings file (keys <id>_LEFT, _TOP, _WIDTH, _HEIGHT in twips,
@@ -38,6 +45,7 @@ private:
     void SavePosition();
 
     QPointer<QWidget> m_window;  // the window may go first; then nothing is saved
+    QPointer<NormalFrame> m_normalFrame;  // the window's frame in the normal state; owned by the window
     QString m_keyPrefix;
     QString m_section;
 };

@@ -1,10 +1,16 @@
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
+#include <QMessageBox>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "FakeMapForm.h"
+#include "MessageBoxPrompter.h"
+#include "TimedMsgBox.h"
 #include "Inet.h"
 #include "MapMaker.h"
 #include "ScriptedPrompter.h"
@@ -54,14 +60,17 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(server.Start() && library.isValid() && maps.isValid());
-        maker.SetTileLibraryFolder(library.path() + QLatin1Char('/'));
-        maker.SetMapsFolder(maps.path() + QLatin1Char('/'));
-        maker.SetTileServer(server.BaseUrl());
+        for (MapMaker* each : {&maker, &boxMaker}) {
+            each->SetTileLibraryFolder(library.path() + QLatin1Char('/'));
+            each->SetMapsFolder(maps.path() + QLatin1Char('/'));
+            each->SetTileServer(server.BaseUrl());
+        }
         prompter.DefaultAnswer = false;   // no map is saved unless a test says so
     }
 
     // Starts a download and, unless told not to, waits for its end: false when it did not end.
-    bool Download(int wide, int high, bool wait = true)
+    bool Download(int wide, int high, bool wait = true) { return Download(maker, wide, high, wait); }
+    bool Download(MapMaker& maker, int wide, int high, bool wait = true)
     {
         MapRequest request;
         request.TilesWide = int16_t(wide);
@@ -103,6 +112,8 @@ protected:
     ProgressForm form;
     ScriptedPrompter prompter;
     MapMaker maker{form, prompter};
+    MessageBoxPrompter boxes{nullptr};  // the message boxes the program shows
+    MapMaker boxMaker{form, boxes};
 };
 
 TEST_F(FetchLoopTest, TakesRowsFromTheTopWestToEastComposesThemAndSaves)
@@ -201,6 +212,46 @@ TEST_F(FetchLoopTest, FailedTilesAreSkippedWithTheTimedBoxAndTheNextOneFetched)
         EXPECT_EQ(prompter.Log[i].seconds, 5);
     }
     EXPECT_EQ(Files(), QStringList{TileName(X0 + 4, Y0, "JPG")});
+}
+
+// As the program shows it: the real self-closing box, and no further tile while it is open.
+TEST_F(FetchLoopTest, ATransferErrorShowsTheSelfClosingBoxAndTheLoopWaitsForIt)
+{
+    EXPECT_EQ(maker.FetchTimer().interval(), 250);
+    server.SetAnswer(X0, Y0, TileAnswer::Status(404));
+    SetTimedMsgBoxTickInterval(100);  // long enough that the poll sees every count under load
+    struct Seen { QString title, text; QMessageBox::Icon icon; QStringList buttons; int requests; };
+    std::vector<Seen> timed;
+    QString question;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QMessageBox* box = TimedMsgBoxWindow(); box && box->isVisible()) {
+            QStringList buttons;
+            for (QAbstractButton* button : box->buttons())
+                buttons << button->text();
+            if (timed.empty() || timed.back().text != box->text())
+                timed.push_back({box->windowTitle(), box->text(), box->icon(), buttons, server.RequestCount()});
+            timed.back().requests = qMax(timed.back().requests, server.RequestCount());
+        } else if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            question = box->text();
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    poll.start(0);
+    ASSERT_TRUE(Download(boxMaker, 2, 1));
+    SetTimedMsgBoxTickInterval(0);
+
+    ASSERT_GE(timed.size(), 5u);  // the last line, 0, shows only as the box presses its button
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(timed[i].title, "Quiltmap");
+        EXPECT_EQ(timed[i].text, QStringLiteral("An error occurred - 404 Not Found\n\n"
+                                                "(This message box will close in %1 seconds.)").arg(5 - i));
+        EXPECT_EQ(timed[i].icon, QMessageBox::Information);
+        EXPECT_EQ(timed[i].buttons.size(), 1);
+        EXPECT_EQ(timed[i].requests, 1) << "the next tile was asked for while the box was open";
+    }
+    EXPECT_EQ(server.RequestCount(), 2);
+    EXPECT_EQ(question, "Do you want to save the map?");
 }
 
 TEST_F(FetchLoopTest, CancelDuringARequestAsksNothingAndTheNextDownloadWorks)

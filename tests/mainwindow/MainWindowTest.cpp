@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QFile>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -10,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "ContextIDs.h"
 #include "MapMaker.h"
@@ -17,6 +21,8 @@
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
 #include "TestTileServer.h"
+#include "HyperLinkLabel.h"
+#include "frmAbout.h"
 #include "frmQuiltmap.h"
 
 namespace {
@@ -118,6 +124,18 @@ TEST_F(MainWindowTest, FirstStartShowsTheDefaultsAndOpensTheHelpOnce)
     EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("Tile Library"))).isDir());
     EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("Maps"))).isDir());   // no host program
 
+    // The file as the first start leaves it: the centred window, then the defaults.
+    const QList<QByteArray> lines = ReadFile(IniFile()).split('\n');
+    ASSERT_EQ(lines.size(), 14);
+    EXPECT_EQ(lines[0], "[SETUP]\r");
+    const QRegularExpression number(QStringLiteral("^-?\\d+\r$"));
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_TRUE(number.match(QString::fromLatin1(lines[i].mid(lines[i].indexOf('=') + 1))).hasMatch()) << lines[i].toStdString();
+    EXPECT_EQ(lines.mid(5), (QList<QByteArray>{"MAIN_MAXIMIZED=False\r", "FILE_NAME_OPTION=1\r", "RESOLUTION=0\r",
+                                                "IMAGE_TYPE=0\r", "WIDTH=4\r", "HEIGHT=4\r", "REF_POINT=0\r",
+                                                "FIRST_TIME=False\r", ""}));
+    EXPECT_TRUE(Action("mnuFileNameOpt1")->isChecked() && !Action("mnuFileNameOpt0")->isChecked());
+
     window->close();
     EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
     EXPECT_EQ(KeysInOrder(IniFile()),
@@ -197,6 +215,55 @@ TEST_F(MainWindowTest, ClosingDuringADownloadAsksNothingAndSavesTheSettings)
     EXPECT_TRUE(ini.contains("WIDTH=0")) << ini.toStdString();
 }
 
+TEST_F(MainWindowTest, ExitSavesTheChoicesAndThePlaceAndEndsTheWindow)
+{
+    Start();
+    ContextIDs::CloseHelp();
+    Control<QComboBox>("cmbScale")->setCurrentIndex(3);
+    Control<QComboBox>("cmbType")->setCurrentIndex(1);
+    Control<QComboBox>("cmbWidth")->setCurrentIndex(0);
+    Control<QComboBox>("cmbHeight")->setCurrentIndex(7);
+    Control<QRadioButton>("optCorner")->setChecked(true);
+    window->move(window->pos() + QPoint(30, 20));
+    const QRect outer = Settled([&] { return window->frameGeometry(); }, window->frameGeometry());
+    Action("mnuExit")->trigger();
+    EXPECT_FALSE(window->isVisible());
+    const QByteArray ini = ReadFile(IniFile());
+    const double fx = 1440.0 / window->screen()->logicalDotsPerInchX();
+    for (const QByteArray& line : {QByteArray("RESOLUTION=3\r\n"), QByteArray("IMAGE_TYPE=1\r\n"),
+                                   QByteArray("WIDTH=0\r\n"), QByteArray("HEIGHT=7\r\n"),
+                                   QByteArray("REF_POINT=1\r\n"),
+                                   "MAIN_LEFT=" + QByteArray::number(qRound(outer.x() * fx)) + "\r\n"})
+        EXPECT_TRUE(ini.contains(line)) << line.toStdString() << ini.toStdString();
+}
+
+// Opened from the menu: no owner, so neither moved nor top-most; the texts of the box.
+TEST_F(MainWindowTest, AboutBoxFromTheMenu)
+{
+    Start();
+    ContextIDs::CloseHelp();
+    QStringList texts;
+    bool topMost = true;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = dynamic_cast<frmAbout*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        texts = QStringList{box->windowTitle(), box->labAppTitle->text(), box->Label1->text(), box->cmdOk->text(),
+                            box->SWBHyperLink1->text()};
+        topMost = box->windowFlags() & Qt::WindowStaysOnTopHint;
+        EXPECT_FALSE(box->labAuthor->text().isEmpty() || box->labDesc->text().isEmpty()
+                     || box->labCopyright->text().isEmpty());
+        EXPECT_EQ(box->SWBHyperLink1->Url(), QUrl(box->SWBHyperLink1->text()));
+        QTest::mouseClick(box->cmdOk, Qt::LeftButton);
+    });
+    poll.start(0);
+    Action("mnuAbout")->trigger();   // returns when the box has closed
+    EXPECT_EQ(texts.mid(0, 4), (QStringList{"About Quiltmap", "Quiltmap V1.00", "The main Corvane32 web site is:-", "&Ok"}));
+    EXPECT_TRUE(texts.value(4).startsWith("http")) << texts.value(4).toStdString();
+    EXPECT_FALSE(topMost);
+}
+
 TEST_F(MainWindowTest, InvalidCoordinateKeepsTheFocus)
 {
     Start();
@@ -241,12 +308,92 @@ TEST_F(MainWindowTest, KeyFiltersAndAccelerators)
     EXPECT_EQ(QApplication::focusWidget(), txtLat);
 }
 
-TEST_F(MainWindowTest, KeepsItsMinimumSize)
+// Text that arrives other than as one plain key passes the same filter: keys with Alt or AltGr
+// held, keys giving several code units, input-method commits. What is swallowed deletes nothing.
+TEST_F(MainWindowTest, KeyFiltersHoldForEveryWayTextArrives)
 {
     Start();
+    ContextIDs::CloseHelp();
+    const Qt::KeyboardModifiers alt = Qt::AltModifier, altGr = Qt::ControlModifier | Qt::AltModifier;
+    const struct { const char* field; bool key; Qt::KeyboardModifiers modifiers; QString text, before, after; } cases[] = {
+        {"txtLat", true, alt, "q", "1", "1"},       {"txtLat", true, altGr, "@", "1", "1"},
+        {"txtLat", true, alt, "5", "1", "15"},      {"txtLong", true, alt, "w", "1", "1W"},
+        {"txtLong", true, {}, "ab-", "", "AB"},     {"txtLong", true, {}, QString::fromUtf16(u"😀"), "1", "1"},
+        {"txtLat", false, {}, QString::fromUtf16(u"4😀7"), "", "47"}, {"txtLong", false, {}, "w1", "", "W1"},
+        {"txtLat", false, {}, "x", "", ""},
+    };
+    for (const auto& c : cases) {
+        auto* field = Control<QLineEdit>(c.field);
+        field->setFocus();
+        field->setText(c.before);
+        if (c.key) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, c.modifiers, c.text);
+            QApplication::sendEvent(field, &press);
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(c.text);
+            QApplication::sendEvent(field, &commit);
+        }
+        EXPECT_EQ(field->text(), c.after) << c.field << " " << c.text.toStdString();
+    }
+    auto* txtLat = Control<QLineEdit>("txtLat");
+    txtLat->setText("12");
+    txtLat->selectAll();
+    QTest::keyClicks(txtLat, "a");
+    EXPECT_EQ(txtLat->text(), "12");
+}
+
+// Tab into the reference-point frame lands on the option that is set, and goes on from there.
+TEST_F(MainWindowTest, TabEntersTheReferencePointAtTheOptionThatIsSet)
+{
+    ASSERT_TRUE(WriteFile(IniFile(), "[SETUP]\r\nFIRST_TIME=False\r\n"));  // no help window in the way
+    Start();
+    auto* txtLong = Control<QLineEdit>("txtLong");
+    auto* optCentre = Control<QRadioButton>("optCentre");
+    auto* optCorner = Control<QRadioButton>("optCorner");
+    auto* cmbScale = Control<QComboBox>("cmbScale");
+    for (QRadioButton* set : {optCentre, optCorner, optCentre}) {
+        set->setChecked(true);
+        txtLong->setFocus();
+        QTest::keyClick(txtLong, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), set) << set->objectName().toStdString();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), cmbScale);
+        QTest::keyClick(cmbScale, Qt::Key_Backtab);
+        EXPECT_EQ(QApplication::focusWidget(), set);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        EXPECT_EQ(QApplication::focusWidget(), txtLong);
+    }
+    optCentre->setFocus();  // the arrow keys move within the group and set the option
+    QTest::keyClick(optCentre, Qt::Key_Right);
+    EXPECT_TRUE(optCorner->hasFocus() && optCorner->isChecked());
+    QTest::keyClick(optCorner, Qt::Key_Left);
+    EXPECT_TRUE(optCentre->hasFocus() && optCentre->isChecked());
+}
+
+// The naming rules carry check marks (not the radio bullets of an exclusive group); picking the
+// checked one again keeps its mark.
+TEST_F(MainWindowTest, FileNameRulesAreCheckedMenuItems)
+{
+    Start();
+    QAction* items[2] = {Action("mnuFileNameOpt0"), Action("mnuFileNameOpt1")};
+    for (int pick : {0, 0, 1, 1}) {
+        items[pick]->trigger();
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_FALSE(items[i]->actionGroup() && items[i]->actionGroup()->isExclusive());
+            EXPECT_EQ(items[i]->isChecked(), i == pick) << pick;
+        }
+        EXPECT_TRUE(ReadFile(IniFile()).contains("FILE_NAME_OPTION=" + QByteArray::number(pick)));
+    }
+}
+
+// 500 x 360 pixels is the outer size, frame included.
+TEST_F(MainWindowTest, KeepsItsMinimumSize)
+{
+    ASSERT_TRUE(WriteFile(IniFile(), "[SETUP]\r\nFIRST_TIME=False\r\n"));  // no help window in the way
+    Start();
     window->resize(300, 200);
-    EXPECT_GE(window->frameGeometry().width(), 500);
-    EXPECT_GE(window->frameGeometry().height(), 360);
+    EXPECT_EQ(Settled([&] { return window->frameGeometry().size(); }, QSize(500, 360)), QSize(500, 360));
 }
 
 TEST_F(MainWindowTest, HostProgramUnderWineGetsTheToolEntryAndTheMaps)

@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <tuple>
 #include <random>
 #include <vector>
 
@@ -129,6 +130,17 @@ TEST(KeyFilters, KeepUpperCasedOrSwallow)
         EXPECT_EQ(FilterLatitudeKey(c.typed), c.latitude) << c.typed;
         EXPECT_EQ(FilterLongitudeKey(c.typed), c.longitude) << c.typed;
         EXPECT_EQ(UpperCaseKey(c.typed), c.upper) << c.typed;
+    }
+}
+
+TEST(KeyFilters, ArrivingTextKeepsWhatTheFieldsFilterKeeps)
+{
+    const std::tuple<QString, QString, QString> cases[] = {  // text, latitude, longitude
+        {"4a-,7", "47", "4A7"}, {"12w.", "12.", "12W."}, {QString::fromUtf16(u"1😀2"), "12", "12"},
+        {"\r9\b", "9", "9"}, {QString::fromUtf16(u"\u00E9e"), "", "E"}, {"", "", ""}};
+    for (const auto& [text, latitude, longitude] : cases) {
+        EXPECT_EQ(FilterArrivingText(text, false), latitude) << text.toStdString();
+        EXPECT_EQ(FilterArrivingText(text, true), longitude) << text.toStdString();
     }
 }
 

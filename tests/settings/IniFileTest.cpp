@@ -76,10 +76,26 @@ TEST_F(IniFile, NewKeysGoToTheEndOfTheirSectionAndLineEndsAreKept)
     EXPECT_EQ(ReadRaw(), "\xEF\xBB\xBF[SETUP]\nA=1\r\nB=2\rC=3\nD=4\n");
 }
 
+TEST_F(IniFile, ValuesEndAtANulAndSectionNamesAtTheLastBracket)
+{
+    const char raw[] = "[SETUP]\r\nMAIN_MAXIMIZED=True\0junk\r\nQ=\"x\0\"\r\nE=\0x\r\n[U]]\r\nK=1\r\n[ V ] ]\r\nL=2\r\n";
+    WriteRaw(QByteArray(raw, sizeof raw - 1));
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"SETUP", "MAIN_MAXIMIZED", "True"}, {"SETUP", "Q", "\"x"}, {"SETUP", "E", ""},
+        {"U]", "K", "1"}, {"U", "K", "(missing)"}, {"V ]", "L", "2"}};
+    for (const auto& [section, key, expected] : cases)
+        EXPECT_EQ(Get(section, key), expected) << section << " " << key;
+    ASSERT_TRUE(ini.SaveIniString("SET]UP", "A", 1));  // a bracket in a name reads back now
+    EXPECT_EQ(Get("SET]UP", "A"), "1");
+}
+
 TEST_F(IniFile, TheFirstOfDuplicateKeysCountsAndDeletingRemovesThemAll)
 {
     WriteRaw("[A]\r\nX=1\r\nY=2\r\nx=3\r\n[B]\r\nZ=4\r\n[a]\r\nQ=5\r\n");
     EXPECT_EQ(Get("A", "X"), "1");
+    QStringList values, keys;  // a repeated name is listed each time, with the value it reads as
+    ini.LoadAllKeysInSection(values, "A", &keys);
+    EXPECT_EQ(values + keys, (QStringList{"", "1", "2", "1", "", "X", "Y", "x"}));
     ASSERT_TRUE(ini.DeleteKey("A", "X"));
     EXPECT_EQ(ReadRaw(), "[A]\r\nY=2\r\n[B]\r\nZ=4\r\n[a]\r\nQ=5\r\n");
     ASSERT_TRUE(ini.DeleteSection("a"));
@@ -123,11 +139,11 @@ TEST_F(IniFile, WholeSectionsLoadFromIndexOneAndSaveInPlaceOfTheOld)
 TEST_F(IniFile, WritesThatWouldReadBackAsSomethingElseAreRefused)
 {
     WriteRaw("[SETUP]\r\nA=1\r\n");
-    const std::tuple<const char*, const char*, const char*> cases[] = {
+    const std::tuple<const char*, const char*, QString> cases[] = {
         {"SETUP", "A", "1\r\n[EVIL]\r\nB=2"}, {"SETUP", "A", "1\nB=2"}, {"SETUP", "B=C", "1"}, {"SETUP", ";B", "1"},
-        {"SETUP", "[B]", "1"}, {"SETUP", "", "1"}, {"SET]UP", "A", "1"}, {"", "A", "1"}};
+        {"SETUP", "[B]", "1"}, {"SETUP", "", "1"}, {"", "A", "1"}, {"SETUP", "A", QString("1") + QChar(0) + "2"}};
     for (const auto& [section, key, value] : cases)
-        EXPECT_FALSE(ini.SaveIniString(section, key, value)) << key << " " << value;
+        EXPECT_FALSE(ini.SaveIniString(section, key, value)) << key << " " << value.toStdString();
     EXPECT_FALSE(ini.SaveAllKeysInSection({"", "ok", "two\r\nlines"}, "SETUP", "File"));
     EXPECT_EQ(ReadRaw(), "[SETUP]\r\nA=1\r\n");
 }
@@ -146,6 +162,19 @@ TEST_F(IniFile, AFailedWriteLeavesTheFileAsItWas)
         }
         EXPECT_EQ(ReadRaw(), "[SETUP]\r\nWIDTH=2\r\n");
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Quiltmap.INI"});
+    }
+}
+
+TEST(IniTruth, StoredTextAsNumberAndBoolean)
+{
+    const std::tuple<QString, std::optional<double>, bool> cases[] = {
+        {"", 0.0, false}, {"  ", 0.0, false}, {" 12 ", 12.0, true}, {"-1", -1.0, true}, {"2.5", 2.5, true},
+        {"0.0", 0.0, false}, {"tRUE", std::nullopt, true}, {"fALSE", std::nullopt, false},
+        {"yes", std::nullopt, false}, {"12W", std::nullopt, false}, {"nan", std::nullopt, false},
+        {"inf", std::nullopt, false}};
+    for (const auto& [text, number, truth] : cases) {
+        EXPECT_EQ(clsIni::TextToNumber(text), number) << text.toStdString();
+        EXPECT_EQ(clsIni::TextToBoolean(text), truth) << text.toStdString();
     }
 }
 

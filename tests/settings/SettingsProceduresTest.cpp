@@ -41,6 +41,7 @@ TEST_F(Settings, StoredValuesOutsideTheirRangeFallBack)
         {"REF_POINT=-1\r\nFILE_NAME_OPTION=-1", 1, 0, 4, true},
         {"WIDTH=abc\r\nFILE_NAME_OPTION=zero\r\nRESOLUTION=2.5", 1, 0, 4, true},  // as if missing
         {"WIDTH=40000\r\nRESOLUTION=\"\"", 1, 0, 4, true},
+        {"WIDTH=\r\nFILE_NAME_OPTION=\r\nREF_POINT=\r\nRESOLUTION=3.0", 0, 3, 0, true},  // empty reads as 0
         {"WIDTH=$!*%", 1, 0, 4, true}};
     for (const auto& c : cases) {
         WriteRaw(QByteArray("[SETUP]\r\n") + c.Stored + "\r\n");
