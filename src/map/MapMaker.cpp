@@ -71,6 +71,7 @@ struct MapMaker::Impl {
     QString MapsFolder;
     QUrl TileServer = ResolveTileServer(QString(), qEnvironmentVariable("QUILTMAP_TILE_SERVER"));
     int16_t FileNameOption = 1;
+    bool GisFiles = false;
     std::function<QDateTime()> Now = &QDateTime::currentDateTime;
     int TilesStarted = 0;
     bool InTick = false;
@@ -237,6 +238,8 @@ void MapMaker::Impl::FinishDownload()
         save.NorthLatitude = Grid.TopRight.Latitude;
         save.EastLongitude = Grid.TopRight.Longitude;
         save.SouthLatitude = Grid.BottomLeft.Latitude;
+        save.GisFiles = GisFiles;
+        save.Grid = Grid;
         const QString saved = SaveMap(Picture.Map(), save, Ask, Now);
         if (!saved.isEmpty())
             emit q.MapSaved(saved);
@@ -306,6 +309,16 @@ void MapMaker::SetFileNameOption(int16_t option)
 int16_t MapMaker::FileNameOption() const
 {
     return d->FileNameOption;
+}
+
+void MapMaker::SetGisFiles(bool enabled)
+{
+    d->GisFiles = enabled;
+}
+
+bool MapMaker::GisFiles() const
+{
+    return d->GisFiles;
 }
 
 void MapMaker::SetTransferTimeout(int milliseconds)

@@ -34,6 +34,9 @@ public:
     void SetTileServer(const QUrl& baseUrl);
     void SetFileNameOption(int16_t option);
     int16_t FileNameOption() const;
+    // Every saved map also gets its GIS files (world file, projection, ground overlay).
+    void SetGisFiles(bool enabled);
+    bool GisFiles() const;
     // Tests make hung requests short.
     void SetTransferTimeout(int milliseconds);
     // Tests set the clock that names maps.
