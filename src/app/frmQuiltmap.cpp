@@ -1,8 +1,5 @@
 #include "frmQuiltmap.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -30,6 +27,7 @@
 #include "MapMaker.h"
 #include "MessageBoxPrompter.h"
 #include "ProgramFolder.h"
+#include "ProgramSetup.h"
 #include "SettingsProcedures.h"
 #include "Version.h"
 #include "clsIni.h"
@@ -280,24 +278,6 @@ void frmQuiltmap::FitCaptions()
     Frame1->resize(qMin(widest, qMax(Frame1->width(), contentRight + Frame1->x())), Frame1->height());
 }
 
-bool frmQuiltmap::MakeFolder(const QString& folder)
-{
-    std::error_code error;
-    const std::filesystem::path path = folder.toStdString();
-    if (std::filesystem::is_directory(path, error))
-        return true;
-    std::filesystem::create_directories(path, error);
-    if (!error && std::filesystem::is_directory(path, error))
-        return true;
-    const QString reason = error ? QString::fromStdString(error.message())
-                                 : QStringLiteral("a file of that name is in the way");
-    m_prompter->Warn(QStringLiteral("Quiltmap cannot create the folder '%1': %2.\n\n"
-                                    "Make sure that folder can be created and written, then start "
-                                    "Quiltmap again.")
-                         .arg(QDir::toNativeSeparators(folder), reason));
-    return false;
-}
-
 bool frmQuiltmap::Load()
 {
     const QString programFolder = ProgramFolder();
@@ -323,19 +303,14 @@ bool frmQuiltmap::Load()
     FillLists();
     FitCaptions();
 
-    const QString tileLibrary = programFolder + QStringLiteral("/Tile Library");
-    if (!MakeFolder(tileLibrary))
+    ProgramFolders folders;
+    if (const QString problem = SetUpProgramFolders(programFolder, WinePrefix(), folders); !problem.isEmpty()) {
+        m_prompter->Warn(problem);
         return false;
-    m_maker->SetTileLibraryFolder(tileLibrary + u'/');
-
-    if (FindHostFolder(WinePrefix(), m_hostFolder)) {
-        m_maker->SetMapsFolder(m_hostFolder + QStringLiteral("Maps/"));
-    } else {
-        const QString maps = programFolder + QStringLiteral("/Maps");
-        if (!MakeFolder(maps))
-            return false;
-        m_maker->SetMapsFolder(maps + u'/');
     }
+    m_hostFolder = folders.Host;
+    m_maker->SetTileLibraryFolder(folders.TileLibrary);
+    m_maker->SetMapsFolder(folders.Maps);
 
     ApplyStoredSettings();
     AddToHostTools(m_hostFolder, Title, QCoreApplication::applicationFilePath());

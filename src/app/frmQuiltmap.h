@@ -69,7 +69,6 @@ private:
     void CreateMenus();
     void FillLists();
     void FitCaptions();
-    bool MakeFolder(const QString& folder);
     void ApplyStoredSettings();
     void FirstStartCheck();
     void SizeMapPicture();
