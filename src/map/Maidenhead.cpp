@@ -169,16 +169,22 @@ QString LocatorOf(double latitude, double longitude, int characters)
 }
 
 bool FitMapToSquare(const LocatorSquare& square, double latitude, double longitude,
-                    ListChoices& choices)
+                    ListChoices& choices, bool keepScale, bool keepTiles)
 {
     ListChoices candidate = choices;
-    candidate.ReferenceIsCentre = true;
+    const int fixedTiles = (choices.WidthIndex + 1) * (choices.HeightIndex + 1);
     for (int16_t scale = 0; scale <= 9; ++scale) {
+        if (keepScale && scale != choices.ScaleIndex)
+            continue;
         candidate.ScaleIndex = scale;
         // Fewest tiles first; of equal counts the narrower map.
         for (int count = 1; count <= 64; ++count) {
+            if (keepTiles && count != fixedTiles)
+                continue;
             for (int wide = 1; wide <= 8; ++wide) {
                 if (count % wide != 0 || count / wide > 8)
+                    continue;
+                if (keepTiles && (wide != choices.WidthIndex + 1 || count / wide != choices.HeightIndex + 1))
                     continue;
                 candidate.WidthIndex = int16_t(wide - 1);
                 candidate.HeightIndex = int16_t(count / wide - 1);

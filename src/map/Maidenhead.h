@@ -50,7 +50,8 @@ struct LocatorPlacement {
 // the whole square after snapping to the grid, computed with the map's own grid rules.
 LocatorPlacement PlaceLocator(const LocatorSquare& square, bool fit, const ListChoices& current);
 
-// The finest resolution and fewest tiles (centre reference) whose map, made around the point
-// (degrees, east positive), covers the whole square; false when no choice does.
+// The finest resolution and fewest tiles whose map, made from the point (degrees, east positive)
+// as choices.ReferenceIsCentre says, covers the whole square; false (choices unchanged) when no
+// choice does. keepScale and keepTiles hold the resolution or the tile counts as they are.
 bool FitMapToSquare(const LocatorSquare& square, double latitude, double longitude,
-                    ListChoices& choices);
+                    ListChoices& choices, bool keepScale = false, bool keepTiles = false);

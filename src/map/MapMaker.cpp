@@ -72,11 +72,15 @@ struct MapMaker::Impl {
     QUrl TileServer = ResolveTileServer(QString(), qEnvironmentVariable("QUILTMAP_TILE_SERVER"));
     int16_t FileNameOption = 1;
     bool GisFiles = false;
+    bool AdvanceAtOnce = false;
+    int TilesPasted = 0;
     std::function<QDateTime()> Now = &QDateTime::currentDateTime;
     int TilesStarted = 0;
     bool InTick = false;
 
     void Tick();
+    // With AdvanceAtOnce, a tick from the event loop as soon as it is free.
+    void TickSoon();
     void FetchTile(const TileKey& tile);
     void OnTransferStateChanged(int16_t state);
     void StoreDownloadedTile();
@@ -137,6 +141,12 @@ void MapMaker::Impl::Tick()
     InTick = false;
 }
 
+void MapMaker::Impl::TickSoon()
+{
+    if (AdvanceAtOnce && Downloading)
+        QTimer::singleShot(0, &q, [this] { Guarded([this] { Tick(); }); });
+}
+
 void MapMaker::Impl::FetchTile(const TileKey& tile)
 {
     FetchPending = true;
@@ -168,6 +178,7 @@ void MapMaker::Impl::OnTransferStateChanged(int16_t state)
     case Inet::StateDisconnected:
         Form.ShowTransferStatus(TransferStateText(state, Inet1.RemoteHost()));
         FetchPending = false;
+        TickSoon();
         break;
     case Inet::StateError: {
         const QString message = QStringLiteral("An error occurred - ") +
@@ -177,11 +188,13 @@ void MapMaker::Impl::OnTransferStateChanged(int16_t state)
         Inet1.Cancel();
         Ask.InformTimed(message, ErrorBoxSeconds);
         FetchPending = false;
+        TickSoon();
         break;
     }
     case Inet::StateResponseCompleted:
         StoreDownloadedTile();
         FetchPending = false;
+        TickSoon();
         break;
     default: {
         const QString text = TransferStateText(state, Inet1.RemoteHost());
@@ -216,6 +229,7 @@ bool MapMaker::Impl::PasteCurrentTile()
 {
     if (!Picture.PasteTile(CurrentTileFile, Grid.Column, Grid.Row))
         return false;
+    ++TilesPasted;
     Form.PreviewChanged();
     return true;
 }
@@ -321,6 +335,16 @@ bool MapMaker::GisFiles() const
     return d->GisFiles;
 }
 
+void MapMaker::SetAdvanceAtOnce(bool enabled)
+{
+    d->AdvanceAtOnce = enabled;
+}
+
+int MapMaker::TilesPasted() const
+{
+    return d->TilesPasted;
+}
+
 void MapMaker::SetTransferTimeout(int milliseconds)
 {
     d->Inet1.SetTransferTimeout(milliseconds);
@@ -357,6 +381,7 @@ void MapMaker::BeginDownload(const MapRequest& request, const TileGrid& grid)
     d->Grid.Row = static_cast<int16_t>(request.TilesHigh - 1);
     d->Grid.Column = -1;
     d->TilesStarted = 0;
+    d->TilesPasted = 0;
 
     // Sized from the request itself, so every tile lands on its square.
     d->Picture.SizeMapPicture(request.TilesWide, request.TilesHigh);
@@ -366,6 +391,7 @@ void MapMaker::BeginDownload(const MapRequest& request, const TileGrid& grid)
     d->Form.SetDownloadCaption(CancelCaption);
     d->Form.EnableInputs(false);
     d->Timer1.start();
+    d->TickSoon();
 }
 
 void MapMaker::CancelDownload()
