@@ -39,6 +39,8 @@ struct MakeJob {
     bool Overwrite = false;
     bool GisFiles = false;
     bool Quiet = false;
+    MapRequest Request;      // worked out from the above
+    TileGrid Grid;
 };
 
 }  // namespace
@@ -80,6 +82,9 @@ QString MakeUsage()
 }
 
 namespace {
+
+bool ReadLocator(const QCommandLineParser& parser, const QCommandLineOption& locator,
+                 const QCommandLineOption& tiles, const QCommandLineOption& metres, MakeJob& job, QString& problem);
 
 // The job from the arguments, or the message saying what is wrong with them.
 std::optional<MakeJob> ReadArguments(const QStringList& arguments, QString& problem, bool& help)
@@ -218,13 +223,27 @@ std::optional<MakeJob> ReadArguments(const QStringList& arguments, QString& prob
         job.Longitude = longitude.Value;
         if (job.Description.isEmpty())
             job.Description = DefaultDescription(parser.value(lat), parser.value(lon), job.Lists.ReferenceIsCentre);
-        return job;
+    } else if (!ReadLocator(parser, locator, tiles, metres, job, problem)) {
+        return std::nullopt;
     }
 
+    if (!BuildTileGrid(job.Lists, job.Latitude, job.Longitude, job.Request, job.Grid)) {
+        problem = QStringLiteral("No map can be made at %1 N %2 W: the point lies outside the UTM grid's "
+                                 "latitudes.").arg(job.LatitudeText, job.LongitudeText);
+        return std::nullopt;
+    }
+    job.Request.Description = job.Description;
+    return job;
+}
+
+// --locator: the point from the square, the size and resolution fitted to it where not given.
+bool ReadLocator(const QCommandLineParser& parser, const QCommandLineOption& locator,
+                 const QCommandLineOption& tiles, const QCommandLineOption& metres, MakeJob& job, QString& problem)
+{
     LocatorSquare square;
     if (const QString refusal = LocatorRefusal(parser.value(locator), square); !refusal.isEmpty()) {
         problem = QStringLiteral("--locator: ") + refusal;
-        return std::nullopt;
+        return false;
     }
     const LocatorPlacement placement = PlaceLocator(square, false, job.Lists);
     job.LatitudeText = placement.LatitudeText;
@@ -242,11 +261,11 @@ std::optional<MakeJob> ReadArguments(const QStringList& arguments, QString& prob
                                        : QString(),
                            keepScale || keepTiles ? QStringLiteral("leave that option out, or give both --tiles and --metres")
                                                   : QStringLiteral("give --tiles and --metres yourself"));
-        return std::nullopt;
+        return false;
     }
     if (job.Description.isEmpty())
         job.Description = square.Locator;
-    return job;
+    return true;
 }
 
 // The map code's questions and messages, answered from the arguments and printed.
@@ -382,14 +401,8 @@ int Make(const MakeJob& job, const MakeOutput& output)
     const QUrl server = job.TileServer.value_or(
         ResolveTileServer(StoredTileServer(ini), qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
 
-    MapRequest request;
-    TileGrid grid;
-    if (!BuildTileGrid(job.Lists, job.Latitude, job.Longitude, request, grid)) {
-        output.Err(QStringLiteral("%1: no map can be made at %2 N %3 W: the point lies outside the UTM "
-                                  "grid's latitudes.\n").arg(Program, job.LatitudeText, job.LongitudeText));
-        return MakeBadArguments;
-    }
-    request.Description = job.Description;
+    const MapRequest& request = job.Request;
+    const TileGrid& grid = job.Grid;
     for (const QString& warning : {ResolutionWarning(request.ImageType, grid.MetresPerPixel),
                                    ZoneCrossingWarning(grid.BottomLeft.Longitude, grid.TopRight.Longitude)})
         if (!warning.isEmpty())
