@@ -23,6 +23,7 @@
 #include "ContextIDs.h"
 #include "CoordinateEntry.h"
 #include "HostLink.h"
+#include "Maidenhead.h"
 #include "MapLayout.h"
 #include "MapMaker.h"
 #include "MessageBoxPrompter.h"
@@ -34,6 +35,7 @@
 #include "clsMonitors.h"
 #include "clsWindowPos.h"
 #include "frmAbout.h"
+#include "frmGridLocator.h"
 
 namespace {
 
@@ -83,6 +85,11 @@ frmQuiltmap::frmQuiltmap(Prompter* prompter)
     m_progress = new QLabel(this);
     m_progress->setObjectName(QStringLiteral("progress"));
     statusBar()->addPermanentWidget(m_progress);
+    m_locator = new QLabel(this);
+    m_locator->setObjectName(QStringLiteral("labLocator"));
+    statusBar()->addPermanentWidget(m_locator);
+    connect(txtLat, &QLineEdit::textChanged, this, [this] { UpdateLocatorStatus(); });
+    connect(txtLong, &QLineEdit::textChanged, this, [this] { UpdateLocatorStatus(); });
     statusBar()->setSizeGripEnabled(true);
     qApp->installEventFilter(this);
 }
@@ -234,6 +241,14 @@ void frmQuiltmap::CreateMenus()
         mnuFileNameOpt[index] = item;
     }
 
+    QAction* mnuGridLocator = mnuOptions->addAction(QStringLiteral("Grid &Locator..."));
+    mnuGridLocator->setObjectName(QStringLiteral("mnuGridLocator"));
+    connect(mnuGridLocator, &QAction::triggered, this, [this] { ShowGridLocator(); });
+    mnuGisFiles = mnuOptions->addAction(QStringLiteral("Also Save &GIS Files"));
+    mnuGisFiles->setObjectName(QStringLiteral("mnuGisFiles"));
+    mnuGisFiles->setCheckable(true);
+    connect(mnuGisFiles, &QAction::triggered, this, [this](bool checked) { GisFilesClicked(checked); });
+
     QAction* mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     connect(mnuHelp, &QAction::triggered, this,
@@ -342,6 +357,8 @@ void frmQuiltmap::ApplyStoredSettings()
     cmbHeight->setCurrentIndex(stored.Lists.HeightIndex);
     (stored.Lists.ReferenceIsCentre ? optCentre : optCorner)->setChecked(true);
 
+    m_maker->SetGisFiles(StoredGisFiles(ini));
+    mnuGisFiles->setChecked(m_maker->GisFiles());
     m_maker->SetTileServer(ResolveTileServer(StoredTileServer(ini),
                                              qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
 }
@@ -362,6 +379,48 @@ void frmQuiltmap::FileNameOptionClicked(int index)
     mnuFileNameOpt[index ^ 1]->setChecked(false);
     clsIni ini;
     SaveFileNameOption(ini, int16_t(index));
+}
+
+void frmQuiltmap::GisFilesClicked(bool checked)
+{
+    m_maker->SetGisFiles(checked);
+    clsIni ini;
+    SaveGisFilesOption(ini, checked);
+}
+
+void frmQuiltmap::ShowGridLocator()
+{
+    frmGridLocator dialog(this, [this](const QString& locator, bool fit) { return ApplyGridLocator(locator, fit); });
+    dialog.exec();
+}
+
+bool frmQuiltmap::ApplyGridLocator(const QString& locator, bool fit)
+{
+    LocatorSquare square;
+    if (const QString refusal = LocatorRefusal(locator, square); !refusal.isEmpty()) {
+        m_prompter->Inform(refusal);
+        return false;
+    }
+    const LocatorPlacement placement = PlaceLocator(square, fit, Choices());
+    txtLat->setText(placement.LatitudeText);
+    txtLong->setText(placement.LongitudeText);
+    (placement.Lists.ReferenceIsCentre ? optCentre : optCorner)->setChecked(true);
+    cmbScale->setCurrentIndex(placement.Lists.ScaleIndex);
+    cmbWidth->setCurrentIndex(placement.Lists.WidthIndex);
+    cmbHeight->setCurrentIndex(placement.Lists.HeightIndex);
+    if (txtDesc->text().trimmed().isEmpty())
+        txtDesc->setText(square.Locator);
+    if (!placement.Message.isEmpty())
+        m_prompter->Inform(placement.Message);
+    return true;
+}
+
+void frmQuiltmap::UpdateLocatorStatus()
+{
+    const CoordinateCheck latitude = CheckCoordinateText(txtLat->text(), false);
+    const CoordinateCheck longitude = CheckCoordinateText(txtLong->text(), true);
+    const bool valid = latitude.Valid && !latitude.Empty && longitude.Valid && !longitude.Empty;
+    m_locator->setText(valid ? QStringLiteral("Locator ") + LocatorOf(latitude.Value, longitude.Value, 6) : QString());
 }
 
 void frmQuiltmap::ShowAbout()
