@@ -244,16 +244,7 @@ void MapMaker::Impl::FinishDownload()
     Form.ShowTransferStatus(QStringLiteral("All %1 tiles done.").arg(int(Request.TilesWide) * int(Request.TilesHigh)));
 
     if (Ask.AskYesNo(QStringLiteral("Do you want to save the map?"))) {
-        SaveRequest save;
-        save.FileNameOption = FileNameOption;
-        save.Description = Request.Description;
-        save.MapsFolder = MapsFolder;
-        save.WestLongitude = Grid.BottomLeft.Longitude;
-        save.NorthLatitude = Grid.TopRight.Latitude;
-        save.EastLongitude = Grid.TopRight.Longitude;
-        save.SouthLatitude = Grid.BottomLeft.Latitude;
-        save.GisFiles = GisFiles;
-        save.Grid = Grid;
+        const SaveRequest save = SaveRequestFor(Grid, Request.Description, MapsFolder, FileNameOption, GisFiles);
         const QString saved = SaveMap(Picture.Map(), save, Ask, Now);
         if (!saved.isEmpty())
             emit q.MapSaved(saved);

@@ -58,6 +58,22 @@ bool WriteJpeg(const QImage& map, const QString& path, QString* error)
 
 }  // namespace
 
+SaveRequest SaveRequestFor(const TileGrid& grid, const QString& description, const QString& mapsFolder,
+                           int16_t fileNameOption, bool gisFiles)
+{
+    SaveRequest save;
+    save.FileNameOption = fileNameOption;
+    save.Description = description;
+    save.MapsFolder = mapsFolder;
+    save.WestLongitude = grid.BottomLeft.Longitude;
+    save.NorthLatitude = grid.TopRight.Latitude;
+    save.EastLongitude = grid.TopRight.Longitude;
+    save.SouthLatitude = grid.BottomLeft.Latitude;
+    save.GisFiles = gisFiles;
+    save.Grid = grid;
+    return save;
+}
+
 QString NameFromDescription(const QString& description)
 {
     QString name = description;

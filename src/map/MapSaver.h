@@ -22,6 +22,10 @@ struct SaveRequest {
     TileGrid Grid;               // the map's grid, for the GIS files
 };
 
+// The save of a map made on grid: its corners from the grid's two corner points.
+SaveRequest SaveRequestFor(const TileGrid& grid, const QString& description, const QString& mapsFolder,
+                           int16_t fileNameOption, bool gisFiles);
+
 // The map's file name from its description: every \ / : * ? " < > | removed.
 QString NameFromDescription(const QString& description);
 

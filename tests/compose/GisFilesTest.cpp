@@ -101,16 +101,7 @@ protected:
 
     QString Save(const TileGrid& grid, const QString& description, bool gisFiles = true)
     {
-        SaveRequest save;
-        save.FileNameOption = 0;
-        save.Description = description;
-        save.MapsFolder = temporary.path() + u'/';
-        save.WestLongitude = grid.BottomLeft.Longitude;
-        save.NorthLatitude = grid.TopRight.Latitude;
-        save.EastLongitude = grid.TopRight.Longitude;
-        save.SouthLatitude = grid.BottomLeft.Latitude;
-        save.GisFiles = gisFiles;
-        save.Grid = grid;
+        const SaveRequest save = SaveRequestFor(grid, description, temporary.path() + u'/', 0, gisFiles);
         const int wide = int((grid.TopRight.Easting - grid.BottomLeft.Easting) / grid.MetresPerPixel);
         const int high = int((grid.TopRight.Northing - grid.BottomLeft.Northing) / grid.MetresPerPixel);
         QImage map(wide, high, QImage::Format_RGB32);
