@@ -5,10 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config gdal-bin
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  gdal-bin
 )
 
 missing=()
