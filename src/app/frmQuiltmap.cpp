@@ -1,8 +1,5 @@
 #include "frmQuiltmap.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,16 +23,19 @@
 #include "ContextIDs.h"
 #include "CoordinateEntry.h"
 #include "HostLink.h"
+#include "Maidenhead.h"
 #include "MapLayout.h"
 #include "MapMaker.h"
 #include "MessageBoxPrompter.h"
 #include "ProgramFolder.h"
+#include "ProgramSetup.h"
 #include "SettingsProcedures.h"
 #include "Version.h"
 #include "clsIni.h"
 #include "clsMonitors.h"
 #include "clsWindowPos.h"
 #include "frmAbout.h"
+#include "frmGridLocator.h"
 
 namespace {
 
@@ -85,6 +85,11 @@ frmQuiltmap::frmQuiltmap(Prompter* prompter)
     m_progress = new QLabel(this);
     m_progress->setObjectName(QStringLiteral("progress"));
     statusBar()->addPermanentWidget(m_progress);
+    m_locator = new QLabel(this);
+    m_locator->setObjectName(QStringLiteral("labLocator"));
+    statusBar()->addPermanentWidget(m_locator);
+    connect(txtLat, &QLineEdit::textChanged, this, [this] { UpdateLocatorStatus(); });
+    connect(txtLong, &QLineEdit::textChanged, this, [this] { UpdateLocatorStatus(); });
     statusBar()->setSizeGripEnabled(true);
     qApp->installEventFilter(this);
 }
@@ -245,6 +250,14 @@ void frmQuiltmap::CreateMenus()
         mnuFileNameOpt[index] = item;
     }
 
+    QAction* mnuGridLocator = mnuOptions->addAction(QStringLiteral("Grid &Locator..."));
+    mnuGridLocator->setObjectName(QStringLiteral("mnuGridLocator"));
+    connect(mnuGridLocator, &QAction::triggered, this, [this] { ShowGridLocator(); });
+    mnuGisFiles = mnuOptions->addAction(QStringLiteral("Also Save &GIS Files"));
+    mnuGisFiles->setObjectName(QStringLiteral("mnuGisFiles"));
+    mnuGisFiles->setCheckable(true);
+    connect(mnuGisFiles, &QAction::triggered, this, [this](bool checked) { GisFilesClicked(checked); });
+
     QAction* mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     connect(mnuHelp, &QAction::triggered, this,
@@ -289,24 +302,6 @@ void frmQuiltmap::FitCaptions()
     Frame1->resize(qMin(widest, qMax(Frame1->width(), contentRight + Frame1->x())), Frame1->height());
 }
 
-bool frmQuiltmap::MakeFolder(const QString& folder)
-{
-    std::error_code error;
-    const std::filesystem::path path = folder.toStdString();
-    if (std::filesystem::is_directory(path, error))
-        return true;
-    std::filesystem::create_directories(path, error);
-    if (!error && std::filesystem::is_directory(path, error))
-        return true;
-    const QString reason = error ? QString::fromStdString(error.message())
-                                 : QStringLiteral("a file of that name is in the way");
-    m_prompter->Warn(QStringLiteral("Quiltmap cannot create the folder '%1': %2.\n\n"
-                                    "Make sure that folder can be created and written, then start "
-                                    "Quiltmap again.")
-                         .arg(QDir::toNativeSeparators(folder), reason));
-    return false;
-}
-
 bool frmQuiltmap::Load()
 {
     const QString programFolder = ProgramFolder();
@@ -332,19 +327,14 @@ bool frmQuiltmap::Load()
     FillLists();
     FitCaptions();
 
-    const QString tileLibrary = programFolder + QStringLiteral("/Tile Library");
-    if (!MakeFolder(tileLibrary))
+    ProgramFolders folders;
+    if (const QString problem = SetUpProgramFolders(programFolder, WinePrefix(), folders); !problem.isEmpty()) {
+        m_prompter->Warn(problem);
         return false;
-    m_maker->SetTileLibraryFolder(tileLibrary + u'/');
-
-    if (FindHostFolder(WinePrefix(), m_hostFolder)) {
-        m_maker->SetMapsFolder(m_hostFolder + QStringLiteral("Maps/"));
-    } else {
-        const QString maps = programFolder + QStringLiteral("/Maps");
-        if (!MakeFolder(maps))
-            return false;
-        m_maker->SetMapsFolder(maps + u'/');
     }
+    m_hostFolder = folders.Host;
+    m_maker->SetTileLibraryFolder(folders.TileLibrary);
+    m_maker->SetMapsFolder(folders.Maps);
 
     ApplyStoredSettings();
     AddToHostTools(m_hostFolder, Title, QCoreApplication::applicationFilePath());
@@ -376,6 +366,8 @@ void frmQuiltmap::ApplyStoredSettings()
     cmbHeight->setCurrentIndex(stored.Lists.HeightIndex);
     (stored.Lists.ReferenceIsCentre ? optCentre : optCorner)->setChecked(true);
 
+    m_maker->SetGisFiles(StoredGisFiles(ini));
+    mnuGisFiles->setChecked(m_maker->GisFiles());
     m_maker->SetTileServer(ResolveTileServer(StoredTileServer(ini),
                                              qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
 }
@@ -396,6 +388,48 @@ void frmQuiltmap::FileNameOptionClicked(int index)
     mnuFileNameOpt[index ^ 1]->setChecked(false);
     clsIni ini;
     SaveFileNameOption(ini, int16_t(index));
+}
+
+void frmQuiltmap::GisFilesClicked(bool checked)
+{
+    m_maker->SetGisFiles(checked);
+    clsIni ini;
+    SaveGisFilesOption(ini, checked);
+}
+
+void frmQuiltmap::ShowGridLocator()
+{
+    frmGridLocator dialog(this, [this](const QString& locator, bool fit) { return ApplyGridLocator(locator, fit); });
+    dialog.exec();
+}
+
+bool frmQuiltmap::ApplyGridLocator(const QString& locator, bool fit)
+{
+    LocatorSquare square;
+    if (const QString refusal = LocatorRefusal(locator, square); !refusal.isEmpty()) {
+        m_prompter->Inform(refusal);
+        return false;
+    }
+    const LocatorPlacement placement = PlaceLocator(square, fit, Choices());
+    txtLat->setText(placement.LatitudeText);
+    txtLong->setText(placement.LongitudeText);
+    (placement.Lists.ReferenceIsCentre ? optCentre : optCorner)->setChecked(true);
+    cmbScale->setCurrentIndex(placement.Lists.ScaleIndex);
+    cmbWidth->setCurrentIndex(placement.Lists.WidthIndex);
+    cmbHeight->setCurrentIndex(placement.Lists.HeightIndex);
+    if (txtDesc->text().trimmed().isEmpty())
+        txtDesc->setText(square.Locator);
+    if (!placement.Message.isEmpty())
+        m_prompter->Inform(placement.Message);
+    return true;
+}
+
+void frmQuiltmap::UpdateLocatorStatus()
+{
+    const CoordinateCheck latitude = CheckCoordinateText(txtLat->text(), false);
+    const CoordinateCheck longitude = CheckCoordinateText(txtLong->text(), true);
+    const bool valid = latitude.Valid && !latitude.Empty && longitude.Valid && !longitude.Empty;
+    m_locator->setText(valid ? QStringLiteral("Locator ") + LocatorOf(latitude.Value, longitude.Value, 6) : QString());
 }
 
 void frmQuiltmap::ShowAbout()

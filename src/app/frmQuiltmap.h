@@ -45,6 +45,9 @@ public:
     bool Load();
 
     MapMaker& Maker() { return *m_maker; }
+    // OK of the "Grid Locator" dialog: the square's centre or corner into the fields (and, with
+    // fit, the lists); false, after saying why, for a locator the fields cannot take.
+    bool ApplyGridLocator(const QString& locator, bool fit);
     QString HostFolder() const { return m_hostFolder; }
 
     // MapForm
@@ -70,7 +73,6 @@ private:
     void SetOptionTabStops();
     void FillLists();
     void FitCaptions();
-    bool MakeFolder(const QString& folder);
     void ApplyStoredSettings();
     void FirstStartCheck();
     void SizeMapPicture();
@@ -78,6 +80,10 @@ private:
     void UpdateSizeCaption();
     void FileNameOptionClicked(int index);
     void ShowAbout();
+    void ShowGridLocator();
+    void GisFilesClicked(bool checked);
+    // The status line's locator of the reference point, when both fields hold valid values.
+    void UpdateLocatorStatus();
     // The check made when the focus is about to leave a coordinate field; false keeps it there.
     bool ValidateField(QLineEdit* field);
     QLineEdit* FocusedCoordinateField() const;
@@ -115,6 +121,8 @@ private:
     QLabel* m_status = nullptr;
     QLabel* m_progress = nullptr;
     QAction* mnuFileNameOpt[2] = {nullptr, nullptr};
+    QAction* mnuGisFiles = nullptr;
+    QLabel* m_locator = nullptr;
 
     QString m_hostFolder;
     int m_previewLeft = 0;      // picShow's design left edge, pixels

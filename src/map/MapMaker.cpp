@@ -71,11 +71,16 @@ struct MapMaker::Impl {
     QString MapsFolder;
     QUrl TileServer = ResolveTileServer(QString(), qEnvironmentVariable("QUILTMAP_TILE_SERVER"));
     int16_t FileNameOption = 1;
+    bool GisFiles = false;
+    bool AdvanceAtOnce = false;
+    int TilesPasted = 0;
     std::function<QDateTime()> Now = &QDateTime::currentDateTime;
     int TilesStarted = 0;
     bool InTick = false;
 
     void Tick();
+    // With AdvanceAtOnce, a tick from the event loop as soon as it is free.
+    void TickSoon();
     void FetchTile(const TileKey& tile);
     void OnTransferStateChanged(int16_t state);
     void StoreDownloadedTile();
@@ -136,6 +141,12 @@ void MapMaker::Impl::Tick()
     InTick = false;
 }
 
+void MapMaker::Impl::TickSoon()
+{
+    if (AdvanceAtOnce && Downloading)
+        QTimer::singleShot(0, &q, [this] { Guarded([this] { Tick(); }); });
+}
+
 void MapMaker::Impl::FetchTile(const TileKey& tile)
 {
     FetchPending = true;
@@ -167,6 +178,7 @@ void MapMaker::Impl::OnTransferStateChanged(int16_t state)
     case Inet::StateDisconnected:
         Form.ShowTransferStatus(TransferStateText(state, Inet1.RemoteHost()));
         FetchPending = false;
+        TickSoon();
         break;
     case Inet::StateError: {
         const QString message = QStringLiteral("An error occurred - ") +
@@ -176,11 +188,13 @@ void MapMaker::Impl::OnTransferStateChanged(int16_t state)
         Inet1.Cancel();
         Ask.InformTimed(message, ErrorBoxSeconds);
         FetchPending = false;
+        TickSoon();
         break;
     }
     case Inet::StateResponseCompleted:
         StoreDownloadedTile();
         FetchPending = false;
+        TickSoon();
         break;
     default: {
         const QString text = TransferStateText(state, Inet1.RemoteHost());
@@ -215,6 +229,7 @@ bool MapMaker::Impl::PasteCurrentTile()
 {
     if (!Picture.PasteTile(CurrentTileFile, Grid.Column, Grid.Row))
         return false;
+    ++TilesPasted;
     Form.PreviewChanged();
     return true;
 }
@@ -229,14 +244,7 @@ void MapMaker::Impl::FinishDownload()
     Form.ShowTransferStatus(QStringLiteral("All %1 tiles done.").arg(int(Request.TilesWide) * int(Request.TilesHigh)));
 
     if (Ask.AskYesNo(QStringLiteral("Do you want to save the map?"))) {
-        SaveRequest save;
-        save.FileNameOption = FileNameOption;
-        save.Description = Request.Description;
-        save.MapsFolder = MapsFolder;
-        save.WestLongitude = Grid.BottomLeft.Longitude;
-        save.NorthLatitude = Grid.TopRight.Latitude;
-        save.EastLongitude = Grid.TopRight.Longitude;
-        save.SouthLatitude = Grid.BottomLeft.Latitude;
+        const SaveRequest save = SaveRequestFor(Grid, Request.Description, MapsFolder, FileNameOption, GisFiles);
         const QString saved = SaveMap(Picture.Map(), save, Ask, Now);
         if (!saved.isEmpty())
             emit q.MapSaved(saved);
@@ -308,6 +316,26 @@ int16_t MapMaker::FileNameOption() const
     return d->FileNameOption;
 }
 
+void MapMaker::SetGisFiles(bool enabled)
+{
+    d->GisFiles = enabled;
+}
+
+bool MapMaker::GisFiles() const
+{
+    return d->GisFiles;
+}
+
+void MapMaker::SetAdvanceAtOnce(bool enabled)
+{
+    d->AdvanceAtOnce = enabled;
+}
+
+int MapMaker::TilesPasted() const
+{
+    return d->TilesPasted;
+}
+
 void MapMaker::SetTransferTimeout(int milliseconds)
 {
     d->Inet1.SetTransferTimeout(milliseconds);
@@ -344,6 +372,7 @@ void MapMaker::BeginDownload(const MapRequest& request, const TileGrid& grid)
     d->Grid.Row = static_cast<int16_t>(request.TilesHigh - 1);
     d->Grid.Column = -1;
     d->TilesStarted = 0;
+    d->TilesPasted = 0;
 
     // Sized from the request itself, so every tile lands on its square.
     d->Picture.SizeMapPicture(request.TilesWide, request.TilesHigh);
@@ -353,6 +382,7 @@ void MapMaker::BeginDownload(const MapRequest& request, const TileGrid& grid)
     d->Form.SetDownloadCaption(CancelCaption);
     d->Form.EnableInputs(false);
     d->Timer1.start();
+    d->TickSoon();
 }
 
 void MapMaker::CancelDownload()

@@ -34,6 +34,15 @@ public:
     void SetTileServer(const QUrl& baseUrl);
     void SetFileNameOption(int16_t option);
     int16_t FileNameOption() const;
+    // Every saved map also gets its GIS files (world file, projection, ground overlay).
+    void SetGisFiles(bool enabled);
+    bool GisFiles() const;
+    // The fetch loop goes on as soon as a tile is done instead of on the next tick: cached tiles
+    // are taken at once and the next request follows the last answer (quiltmap-make). Still one
+    // request at a time.
+    void SetAdvanceAtOnce(bool enabled);
+    // Tiles pasted into the map since the download began.
+    int TilesPasted() const;
     // Tests make hung requests short.
     void SetTransferTimeout(int milliseconds);
     // Tests set the clock that names maps.

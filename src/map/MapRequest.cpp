@@ -62,28 +62,31 @@ int32_t SnapToGrid(double metres, int32_t tileMetres)
     return q;
 }
 
-bool ConfirmZoneCrossing(double a, double b, Prompter& prompter)
+QString ZoneCrossingWarning(double a, double b)
 {
-    const int32_t indexA = ZoneIndex(a);
     const int32_t indexB = ZoneIndex(b);
-    if (indexA == indexB)
-        return true;
-    return prompter.AskOkCancel(
-        QStringLiteral("The map crosses the UTM zone boundary at ") + QString::number(180 - 6 * indexB)
-        + QStringLiteral(" degrees West. This means that parts of your map may be blank. Click 'Ok' "
-                         "to download the map. Click 'Cancel' to abandon downloading, so you can "
-                         "alter the map selection."));
+    if (ZoneIndex(a) == indexB)
+        return QString();
+    return QStringLiteral("The map crosses the UTM zone boundary at ") + QString::number(180 - 6 * indexB)
+           + QStringLiteral(" degrees West. This means that parts of your map may be blank.");
 }
 
-bool StartMapDownload(const ListChoices& choices, double latitude, double longitude,
-                      Prompter& prompter, MapRequest& request, TileGrid& grid)
+bool ConfirmZoneCrossing(double a, double b, Prompter& prompter)
 {
-    // A list without a selection (or out of its range) would give a zero tile or overflow.
-    if (choices.ScaleIndex < 0 || choices.ScaleIndex > 9 || choices.WidthIndex < 0
-        || choices.WidthIndex > 7 || choices.HeightIndex < 0 || choices.HeightIndex > 7
-        || choices.TypeIndex < 0 || choices.TypeIndex > 1)
-        return false;
+    const QString warning = ZoneCrossingWarning(a, b);
+    if (warning.isEmpty())
+        return true;
+    return prompter.AskOkCancel(
+        warning + QStringLiteral(" Click 'Ok' to download the map. Click 'Cancel' to abandon "
+                                 "downloading, so you can alter the map selection."));
+}
 
+namespace {
+
+// The request's numbers from the lists: tile counts, resolution, tile side, image type.
+void FillRequestAndScale(const ListChoices& choices, double latitude, double longitude,
+                         MapRequest& request, TileGrid& grid)
+{
     request.Latitude = latitude;
     request.Longitude = longitude;
     request.ReferenceIsCentre = choices.ReferenceIsCentre;
@@ -96,15 +99,23 @@ bool StartMapDownload(const ListChoices& choices, double latitude, double longit
     grid.WidthMetres = request.TilesWide * grid.TileMetres;
     grid.HeightMetres = request.TilesHigh * grid.TileMetres;
     request.ImageType = static_cast<int16_t>(choices.TypeIndex + 1);
+}
 
-    const QString warning = ResolutionWarning(request.ImageType, grid.MetresPerPixel);
-    if (!warning.isEmpty() && !prompter.AskYesNo(warning + QStringLiteral(" Do you wish to continue?")))
-        return false;
+bool ChoicesInRange(const ListChoices& choices)
+{
+    // A list without a selection (or out of its range) would give a zero tile or overflow.
+    return choices.ScaleIndex >= 0 && choices.ScaleIndex <= 9 && choices.WidthIndex >= 0
+           && choices.WidthIndex <= 7 && choices.HeightIndex >= 0 && choices.HeightIndex <= 7
+           && choices.TypeIndex >= 0 && choices.TypeIndex <= 1;
+}
 
+// The point to UTM, the corner snapped to the grid and both corners back to degrees.
+bool PlaceCorners(const MapRequest& request, TileGrid& grid)
+{
     Mapstuff::UtmPoint& corner = grid.BottomLeft;
     corner = Mapstuff::UtmPoint();
-    corner.Latitude = latitude;
-    corner.Longitude = longitude;
+    corner.Latitude = request.Latitude;
+    corner.Longitude = request.Longitude;
     corner.EllipsoidIndex = Wgs84;
     if (Mapstuff::LatLongToUtm(corner) != Mapstuff::UtmOk)
         return false;
@@ -128,13 +139,36 @@ bool StartMapDownload(const ListChoices& choices, double latitude, double longit
     if (Mapstuff::UtmToLatLong(grid.TopRight) != Mapstuff::UtmOk)
         return false;
 
-    if (!ConfirmZoneCrossing(grid.BottomLeft.Longitude, grid.TopRight.Longitude, prompter))
-        return false;
-
     // The first tile fetched is the top left one.
     grid.Row = static_cast<int16_t>(request.TilesHigh - 1);
     grid.Column = -1;
     return true;
+}
+
+}  // namespace
+
+bool BuildTileGrid(const ListChoices& choices, double latitude, double longitude,
+                   MapRequest& request, TileGrid& grid)
+{
+    if (!ChoicesInRange(choices))
+        return false;
+    FillRequestAndScale(choices, latitude, longitude, request, grid);
+    return PlaceCorners(request, grid);
+}
+
+bool StartMapDownload(const ListChoices& choices, double latitude, double longitude,
+                      Prompter& prompter, MapRequest& request, TileGrid& grid)
+{
+    if (!ChoicesInRange(choices))
+        return false;
+    FillRequestAndScale(choices, latitude, longitude, request, grid);
+
+    const QString warning = ResolutionWarning(request.ImageType, grid.MetresPerPixel);
+    if (!warning.isEmpty() && !prompter.AskYesNo(warning + QStringLiteral(" Do you wish to continue?")))
+        return false;
+
+    return PlaceCorners(request, grid)
+           && ConfirmZoneCrossing(grid.BottomLeft.Longitude, grid.TopRight.Longitude, prompter);
 }
 
 bool PressDownload(MapForm& form, Prompter& prompter, MapRequest& request, TileGrid& grid)

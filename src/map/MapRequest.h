@@ -23,9 +23,18 @@ QString ResolutionWarning(int16_t imageType, int16_t metresPerPixel);
 // remainder of exactly half a tile keeps the lower line.
 int32_t SnapToGrid(double metres, int32_t tileMetres);
 
-// a, b: longitudes (degrees, east positive) of the bottom left and top right corners.
-// True to go on; asks OK/Cancel when they lie in different UTM zones.
+// a, b: longitudes (degrees, east positive) of the bottom left and top right corners. The
+// warning that they lie in different UTM zones, or an empty text.
+QString ZoneCrossingWarning(double a, double b);
+
+// True to go on; asks OK/Cancel with ZoneCrossingWarning when there is one.
 bool ConfirmZoneCrossing(double a, double b, Prompter& prompter);
+
+// The map's geometry from the lists and the point, without any question: request (all but the
+// description) and grid with both corners and the fetch cursor on the top left tile. False when
+// a list is out of range or a conversion fails.
+bool BuildTileGrid(const ListChoices& choices, double latitude, double longitude,
+                   MapRequest& request, TileGrid& grid);
 
 // Fills request and grid from the lists and the point; true when the download
 // should start (the caller then prepares the window). False after a refused warning or a failed

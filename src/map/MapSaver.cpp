@@ -7,26 +7,13 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
+#include "GisFiles.h"
 #include "Windows1252.h"
 
 namespace {
 
 // Characters a file name cannot hold on the host's system.
 const QString ForbiddenNameCharacters = QStringLiteral("\\/:*?\"<>|");
-
-QString NameFromDescription(const QString& description)
-{
-    QString name = description;
-    name.removeIf([](QChar c) { return ForbiddenNameCharacters.contains(c); });
-    return name;
-}
-
-// A map counts as existing when either file of its pair is there.
-bool MapExists(const QString& basePath)
-{
-    return QFileInfo(basePath + QStringLiteral(".JPG")).isFile() ||
-           QFileInfo(basePath + QStringLiteral(".INF")).isFile();
-}
 
 QString DateTimeName(const QDateTime& time)
 {
@@ -70,6 +57,41 @@ bool WriteJpeg(const QImage& map, const QString& path, QString* error)
 }
 
 }  // namespace
+
+SaveRequest SaveRequestFor(const TileGrid& grid, const QString& description, const QString& mapsFolder,
+                           int16_t fileNameOption, bool gisFiles)
+{
+    SaveRequest save;
+    save.FileNameOption = fileNameOption;
+    save.Description = description;
+    save.MapsFolder = mapsFolder;
+    save.WestLongitude = grid.BottomLeft.Longitude;
+    save.NorthLatitude = grid.TopRight.Latitude;
+    save.EastLongitude = grid.TopRight.Longitude;
+    save.SouthLatitude = grid.BottomLeft.Latitude;
+    save.GisFiles = gisFiles;
+    save.Grid = grid;
+    return save;
+}
+
+QString NameFromDescription(const QString& description)
+{
+    QString name = description;
+    name.removeIf([](QChar c) { return ForbiddenNameCharacters.contains(c); });
+    return name;
+}
+
+bool MapExists(const QString& basePath)
+{
+    return QFileInfo(basePath + QStringLiteral(".JPG")).isFile() ||
+           QFileInfo(basePath + QStringLiteral(".INF")).isFile();
+}
+
+QString OverwriteQuestion(const QString& name)
+{
+    return QStringLiteral("You already have a map called '") + name +
+           QStringLiteral("'. Do you want to overwrite it?");
+}
 
 void FormatLatLong(double latitude, double longitude, QString& latitudeText, QString& longitudeText)
 {
@@ -116,9 +138,7 @@ QString SaveMap(const QImage& map, const SaveRequest& request, Prompter& prompte
         const QString name = NameFromDescription(request.Description);
         if (!name.isEmpty()) {
             basePath = request.MapsFolder + name;
-            if (MapExists(basePath) &&
-                !prompter.AskYesNo(QStringLiteral("You already have a map called '") + name +
-                                   QStringLiteral("'. Do you want to overwrite it?")))
+            if (MapExists(basePath) && !prompter.AskYesNo(OverwriteQuestion(name)))
                 return QString();
         }
     }
@@ -146,6 +166,13 @@ QString SaveMap(const QImage& map, const SaveRequest& request, Prompter& prompte
                       QStringLiteral("', but its calibration file '") + infPath +
                       QStringLiteral("' could not be written: ") + reason);
         return QString();
+    }
+    if (!request.GisFiles)
+        RemoveGisFiles(basePath);
+    else if (!WriteGisFiles(basePath, request.Grid, request.Description, &reason)) {
+        prompter.Warn(QStringLiteral("The map has been saved as '") + jpegPath +
+                      QStringLiteral("', but its GIS files could not be written: ") + reason);
+        return basePath;
     }
     prompter.Inform(QStringLiteral("The map has been saved as '") + jpegPath +
                     QStringLiteral("'."));

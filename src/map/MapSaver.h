@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 
+#include "MapTypes.h"
 #include "Prompter.h"
 
 struct SaveRequest {
@@ -17,11 +18,27 @@ struct SaveRequest {
     double NorthLatitude = 0;    // TopRight.Latitude
     double EastLongitude = 0;    // TopRight.Longitude
     double SouthLatitude = 0;    // BottomLeft.Latitude
+    bool GisFiles = false;       // also the world file, projection and ground overlay
+    TileGrid Grid;               // the map's grid, for the GIS files
 };
 
-// Names, writes the ".JPG" and the ".INF", and reports. Returns the base path (without
+// The save of a map made on grid: its corners from the grid's two corner points.
+SaveRequest SaveRequestFor(const TileGrid& grid, const QString& description, const QString& mapsFolder,
+                           int16_t fileNameOption, bool gisFiles);
+
+// The map's file name from its description: every \ / : * ? " < > | removed.
+QString NameFromDescription(const QString& description);
+
+// A map counts as existing when either file of its pair (".JPG", ".INF") is there.
+bool MapExists(const QString& basePath);
+
+// "You already have a map called '<name>'. Do you want to overwrite it?"
+QString OverwriteQuestion(const QString& name);
+
+// Names, writes the ".JPG" and the ".INF" (and the GIS files when asked), and reports. Returns the base path (without
 // extension) of the saved map, or an empty text when the pair was not saved: overwrite refused,
-// or a file could not be written (then a warning has said which file and why).
+// or a file could not be written (then a warning has said which file and why). GIS files that
+// cannot be written are warned about; the map pair stays saved.
 QString SaveMap(const QImage& map, const SaveRequest& request, Prompter& prompter,
                 const std::function<QDateTime()>& now = &QDateTime::currentDateTime);
 

@@ -57,3 +57,13 @@ QString StoredTileServer(clsIni& ini)
 {
     return ini.GetIniString(Section, QStringLiteral("TILE_SERVER"), QString());
 }
+
+bool StoredGisFiles(clsIni& ini)
+{
+    return clsIni::TextToBoolean(ini.GetIniString(Section, QStringLiteral("GIS_FILES"), false));
+}
+
+void SaveGisFilesOption(clsIni& ini, bool enabled)
+{
+    ini.SaveIniString(Section, QStringLiteral("GIS_FILES"), enabled);
+}

@@ -32,3 +32,8 @@ void SaveFileNameOption(clsIni& ini, int16_t option);
 
 // "TILE_SERVER" of section "SETUP", read only; empty when missing.
 QString StoredTileServer(clsIni& ini);
+
+// "GIS_FILES" of section "SETUP": whether saved maps also get their GIS files; default false.
+// Read without writing a default, so it reaches the file only when the menu item is used.
+bool StoredGisFiles(clsIni& ini);
+void SaveGisFilesOption(clsIni& ini, bool enabled);

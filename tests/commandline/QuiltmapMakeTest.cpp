@@ -1,0 +1,267 @@
+#include <QDir>
+#include <QImageReader>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "MapRequest.h"
+#include "MapSaver.h"
+#include "ProgramFolder.h"
+#include "QuiltmapMake.h"
+#include "TestFiles.h"
+#include "TestTileServer.h"
+#include "TileLibrary.h"
+
+namespace {
+
+// Seattle, 2 x 2 tiles at 4 metres a pixel: the arguments and the same request as the window's lists.
+const QStringList Seattle = {"--lat", "47.36.37", "--long", "122.21.07", "--tiles", "2x2", "--metres", "4"};
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+bool Near(const QColor& a, const QColor& b)
+{
+    return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) <= 15;
+}
+
+class QuiltmapMakeTest : public ::testing::Test {
+protected:
+    QTemporaryDir program;
+    TestTileServer server;
+    QString library = program.path() + "/Tile Library/";
+    QString maps = program.path() + "/Maps/";
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(program.isValid() && server.Start());
+        OverrideProgramFolder(program.path());
+        qputenv("WINEPREFIX", (program.path() + "/no-wine").toUtf8());   // no Corvane32
+    }
+    void TearDown() override
+    {
+        OverrideProgramFolder(QString());
+        qunsetenv("WINEPREFIX");
+    }
+
+    Outcome Make(QStringList arguments, bool terminal = false, bool withServer = true)
+    {
+        if (withServer)
+            arguments << "--tile-server" << server.BaseUrl().toString();
+        Outcome run;
+        MakeOutput output;
+        output.Out = [&run](const QString& text) { run.out += text; };
+        output.Err = [&run](const QString& text) { run.err += text; };
+        output.ErrIsTerminal = terminal;
+        run.status = RunQuiltmapMake(arguments, output);
+        return run;
+    }
+
+    // The grid the window would make of the same choices (2 x 2 at 4 m, photo, centre).
+    TileGrid SeattleGrid(int16_t type = 0)
+    {
+        ListChoices lists;
+        lists.ScaleIndex = 2;
+        lists.WidthIndex = 1;
+        lists.HeightIndex = 1;
+        lists.TypeIndex = type;
+        MapRequest request;
+        TileGrid grid;
+        EXPECT_TRUE(BuildTileGrid(lists, 47 + 36.37 / 60, -(122 + 21.07 / 60), request, grid));
+        return grid;
+    }
+
+    // Puts the grid's tiles into the tile library, each in the test server's colour.
+    void CacheTiles(const TileGrid& grid, int16_t type = 1)
+    {
+        for (int column = 0; column < 2; ++column)
+            for (int row = 0; row < 2; ++row) {
+                const TileKey key{type, grid.ScaleCode, grid.Zone, grid.FirstTileX + column, grid.FirstTileY + row};
+                ASSERT_TRUE(WriteFile(TileFileBaseName(library, key) + ".JPG", TestTileServer::JpegTile(key.X, key.Y)));
+            }
+    }
+};
+
+TEST_F(QuiltmapMakeTest, BadArgumentsAreRefusedWithTheUsageAndNothingIsTouched)
+{
+    const QString longText(31, u'x');
+    const struct { QStringList arguments; const char* message; } cases[] = {
+        {{}, "Give the map's point: --lat and --long, or --locator."},
+        {{"--lat", "47"}, "Give both --lat and --long."},
+        {{"--lat", "91", "--long", "122", "--quiet"}, "--lat 91: I can't make that into a valid latitude."},
+        {{"--lat", "47", "--long", "180.01"}, "--long 180.01: I can't make that into a valid longitude."},
+        {{"--lat", "4 7", "--long", "122"}, "--lat 4 7: I can't make that into a valid latitude."},
+        {{"--lat", "47", "--long", "122", "--locator", "CN87"}, "Give either --lat and --long or --locator, not both."},
+        {{"--locator", "CN8"}, "--locator: 'CN8' is not a grid locator."},
+        {{"--locator", "JJ00"}, "--locator: The grid square JJ00 lies east of Greenwich."},
+        {{"--locator", "aa00"}, "--locator: The grid square AA00 lies south of the equator."},
+        {{"--locator", "CN87", "--metres", "1"}, "--locator CN87: no map at --metres 1 covers the whole grid square"},
+        {{"--locator", "AR09"}, "--locator AR09: no map covers the whole grid square"},
+        {{"--lat", "85", "--long", "122"}, "No map can be made at 85.00.00 N 122.00.00 W"},
+        {Seattle + QStringList{"--tiles", "9x1"}, "--tiles is given more than once."},
+        {{"--lat", "47", "--long", "122", "--tiles", "9x1"}, "--tiles 9x1: give the map's width and height in tiles"},
+        {{"--lat", "47", "--long", "122", "--tiles", "4"}, "--tiles 4: give"},
+        {{"--lat", "47", "--long", "122", "--metres", "3"}, "--metres 3: give the metres per pixel as one of 1, 2, 4"},
+        {{"--lat", "47", "--long", "122", "--type", "map"}, "--type map: give photo (aerial photograph) or topo"},
+        {{"--lat", "47", "--long", "122", "--description", longText}, "--description: at most 30 characters"},
+        {{"--lat", "47", "--long", "122", "--tile-server", "ftp://host"}, "--tile-server ftp://host: give the server's base URL"},
+        {{"--lat", "47", "--long", "122", "--bogus"}, "Unknown option 'bogus'."},
+        {{"--lat", "47", "--long", "122", "extra"}, "Unexpected argument 'extra'."},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = Make(c.arguments, false, false);
+        const QString joined = c.arguments.join(' ');
+        EXPECT_EQ(run.status, MakeBadArguments) << joined.toStdString();
+        EXPECT_TRUE(run.err.startsWith("quiltmap-make: ")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << joined.toStdString() << "\n" << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("\n\nUsage: quiltmap-make (--lat DD.MM.HH")) << joined.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_EQ(server.RequestCount(), 0);
+    EXPECT_FALSE(QFileInfo::exists(maps));
+}
+
+TEST_F(QuiltmapMakeTest, HelpGoesToStandardOutput)
+{
+    const Outcome run = Make({"--help"}, false, false);
+    EXPECT_EQ(run.status, MakeOk);
+    EXPECT_TRUE(run.out.startsWith("Usage: quiltmap-make"));
+    EXPECT_TRUE(run.err.isEmpty());
+}
+
+// All tiles in the tile library: no request, the window's files, a line of progress per tile.
+TEST_F(QuiltmapMakeTest, MakesTheMapFromTheTileLibraryWithoutTheServer)
+{
+    const TileGrid grid = SeattleGrid();
+    CacheTiles(grid);
+    const Outcome run = Make(Seattle, false, false);
+    EXPECT_EQ(run.status, MakeOk) << run.err.toStdString();
+    // The window's default description: the texts as typed.
+    const QString base = maps + "47.36.37N122.21.07 (centre)";
+    EXPECT_EQ(run.out, base + ".JPG\n");
+    EXPECT_EQ(run.err, "tile 1 of 4\ntile 2 of 4\ntile 3 of 4\ntile 4 of 4\n");
+    EXPECT_EQ(server.RequestCount(), 0);
+
+    QString north, west, south, east;
+    FormatLatLong(grid.TopRight.Latitude, grid.BottomLeft.Longitude, north, west);
+    FormatLatLong(grid.BottomLeft.Latitude, grid.TopRight.Longitude, south, east);
+    EXPECT_EQ(ReadFile(base + ".INF"),
+              (west + "," + north + "\r\n" + east + "," + south + "\r\n47.36.37N/122.21.07 (centre)\r\n").toLatin1());
+    const QImage picture = QImageReader(base + ".JPG").read();
+    ASSERT_EQ(picture.size(), QSize(400, 400));
+    // Top left is the north-west tile, bottom right the south-east one.
+    EXPECT_TRUE(Near(picture.pixelColor(100, 100), TestTileServer::TileColour(grid.FirstTileX, grid.FirstTileY + 1)));
+    EXPECT_TRUE(Near(picture.pixelColor(300, 300), TestTileServer::TileColour(grid.FirstTileX + 1, grid.FirstTileY)));
+}
+
+TEST_F(QuiltmapMakeTest, ProgressIsABarOnATerminalAndNothingWhenQuiet)
+{
+    CacheTiles(SeattleGrid());
+    const Outcome bar = Make(Seattle + QStringList{"--description", "Bar"}, true);
+    EXPECT_EQ(bar.status, MakeOk);
+    EXPECT_TRUE(bar.err.contains("\r[#######.......................] tile 1 of 4")) << bar.err.toStdString();
+    EXPECT_TRUE(bar.err.endsWith("\r[##############################] tile 4 of 4\n")) << bar.err.toStdString();
+    EXPECT_EQ(bar.err.count(u'\n'), 1);
+
+    const Outcome quiet = Make(Seattle + QStringList{"--description", "Quiet", "--quiet"}, true);
+    EXPECT_EQ(quiet.status, MakeOk);
+    EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
+    EXPECT_EQ(quiet.out, maps + "Quiet.JPG\n");
+}
+
+// A tile the server fails: said on its own line, the others fetched and stored, the map saved.
+TEST_F(QuiltmapMakeTest, TransferErrorsArePrintedPerTileAndTheMapIsSaved)
+{
+    const TileGrid grid = SeattleGrid();
+    server.SetAnswer(grid.FirstTileX + 1, grid.FirstTileY + 1, TileAnswer::Status(404));
+    const Outcome run = Make(Seattle + QStringList{"--description", "Gap", "--quiet"});
+    EXPECT_EQ(run.status, MakeTilesMissing);
+    EXPECT_EQ(run.out, maps + "Gap.JPG\n");
+    EXPECT_TRUE(run.err.startsWith("quiltmap-make: tile 2 of 4: An error occurred - 404")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.endsWith("quiltmap-make: map saved, 1 tile missing\n")) << run.err.toStdString();
+    EXPECT_EQ(server.RequestCount(), 4);
+    EXPECT_EQ(QDir(library).entryList(QDir::Files).size(), 3);
+}
+
+TEST_F(QuiltmapMakeTest, AnExistingMapIsKeptWithoutOverwrite)
+{
+    CacheTiles(SeattleGrid());
+    ASSERT_TRUE(WriteFile(maps + "Home.INF", "old"));
+    const Outcome refused = Make(Seattle + QStringList{"--description", "Home"});
+    EXPECT_EQ(refused.status, MakeMapExists);
+    EXPECT_TRUE(refused.err.contains("a map called 'Home' already exists")) << refused.err.toStdString();
+    EXPECT_EQ(ReadFile(maps + "Home.INF"), "old");
+    EXPECT_FALSE(QFileInfo::exists(maps + "Home.JPG"));
+
+    const Outcome replaced = Make(Seattle + QStringList{"--description", "Home", "--overwrite"});
+    EXPECT_EQ(replaced.status, MakeOk);
+    EXPECT_TRUE(ReadFile(maps + "Home.INF").endsWith("Home\r\n"));
+
+    const Outcome timed = Make(Seattle + QStringList{"--description", "Home", "--name-from-time"});
+    EXPECT_EQ(timed.status, MakeOk);
+    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(maps) + "\\d{4}(-\\d\\d){5}\\.JPG\n$")
+                    .match(timed.out).hasMatch()) << timed.out.toStdString();
+}
+
+// Warnings go to standard error and the map goes on.
+TEST_F(QuiltmapMakeTest, ResolutionAndZoneWarningsArePrinted)
+{
+    const Outcome run = Make({"--lat", "47.36.37", "--long", "122.21.07", "--tiles", "2x2", "--metres", "1", "--type", "topo",
+                          "--description", "Topo", "--quiet"});
+    EXPECT_EQ(run.status, MakeOk) << run.err.toStdString();
+    EXPECT_TRUE(run.err.startsWith("quiltmap-make: warning: The last time I checked, DRG maps were only available"))
+        << run.err.toStdString();
+    EXPECT_TRUE(server.Queries().front().startsWith("T=2&S=10&"));
+
+    const Outcome zone = Make({"--lat", "40", "--long", "108.00.05", "--tiles", "2x1", "--description", "Edge", "--quiet"});
+    EXPECT_EQ(zone.status, MakeOk) << zone.err.toStdString();
+    EXPECT_EQ(zone.err, "quiltmap-make: warning: The map crosses the UTM zone boundary at 108 degrees West. "
+                        "This means that parts of your map may be blank.\n");
+}
+
+// A locator's square: named after it, fitted, and its GIS files when the window's setting asks for them.
+TEST_F(QuiltmapMakeTest, LocatorMapsAndGisFiles)
+{
+    ASSERT_TRUE(WriteFile(program.path() + "/Quiltmap.INI", "[SETUP]\r\nGIS_FILES=True\r\n"));
+    const Outcome run = Make({"--locator", "fn31PR47", "--quiet"});
+    EXPECT_EQ(run.status, MakeOk) << run.err.toStdString();
+    EXPECT_EQ(run.out, maps + "FN31pr47.JPG\n");
+    EXPECT_EQ(server.RequestCount(), 16);   // 1 m a pixel, 4 x 4 tiles: see the locator tests
+    for (const char* extension : {".JGW", ".PRJ", ".KML", ".JPG.aux.xml"})
+        EXPECT_TRUE(QFileInfo::exists(maps + "FN31pr47" + extension)) << extension;
+    EXPECT_TRUE(ReadFile(maps + "FN31pr47.INF").endsWith("\r\nFN31pr47\r\n"));
+
+    ASSERT_TRUE(WriteFile(program.path() + "/Quiltmap.INI", "[SETUP]\r\nGIS_FILES=False\r\n"));
+    EXPECT_EQ(Make({"--locator", "FN31pr47", "--corner", "--tiles", "1x1", "--metres", "4", "--description", "Plain",
+                    "--quiet"}).status, MakeOk);
+    EXPECT_FALSE(QFileInfo::exists(maps + "Plain.JGW"));
+    EXPECT_EQ(Make({"--locator", "FN31pr47", "--tiles", "1x1", "--description", "Gis", "--gis-files", "--quiet"}).status,
+              MakeOk);
+    EXPECT_TRUE(QFileInfo::exists(maps + "Gis.JGW"));
+}
+
+TEST_F(QuiltmapMakeTest, UnwritableMapsFolderFails)
+{
+    ASSERT_TRUE(WriteFile(program.path() + "/file", "x"));
+    const Outcome run = Make(Seattle + QStringList{"--maps", program.path() + "/file/maps", "--quiet"});
+    EXPECT_EQ(run.status, MakeFailed);
+    EXPECT_TRUE(run.err.contains("cannot create the maps folder")) << run.err.toStdString();
+    EXPECT_EQ(server.RequestCount(), 0);
+}
+
+// The real program: streams and exit status as a shell sees them.
+TEST(QuiltmapMakeProgram, ExitStatusAndStreams)
+{
+    QProcess process;
+    process.start(QStringLiteral(QUILTMAP_MAKE), {"--lat", "47", "--long", "181"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(process.readAllStandardError().startsWith("quiltmap-make: --long 181: I can't make that into a valid longitude.\n"));
+}
+
+}  // namespace
