@@ -301,7 +301,7 @@ bool frmQuiltmap::MakeFolder(const QString& folder)
 bool frmQuiltmap::Load()
 {
     const QString programFolder = ProgramFolder();
-    ContextIDs::InitHelp(this, ExecutableFolder());   // the help is installed with the program
+    ContextIDs::InitHelp(this, ContextIDs::FindHelpFolder(ExecutableFolder()));
     setWindowTitle(Title + QStringLiteral("  V%1.%2%3")
                                .arg(QuiltmapVersion::Major)
                                .arg(QuiltmapVersion::Minor)
