@@ -8,6 +8,8 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  qt6-svg-dev
+  desktop-file-utils appstream lintian dpkg-dev file
 )
 
 missing=()
