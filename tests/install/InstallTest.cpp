@@ -125,18 +125,26 @@ TEST_F(Installed, ProgramFindsItsInstalledHelp)
               install.Dest + QStringLiteral("/usr/share/quiltmap"));
 }
 
-TEST_F(Installed, UserUnitStartsTheInstalledTileServer)
+// The menu entry and the user unit name their program by its full path under the prefix.
+TEST_F(Installed, LaunchersStartTheInstalledPrograms)
 {
-    const QString unit = QStringLiteral("usr/lib/systemd/user/quiltmap-tileserver.service");
-    if (!install.Holds(unit))
-        GTEST_SKIP() << "built without the tile server";
-    QString command;
-    for (const QString& line : QString::fromUtf8(ReadFile(install.Dest + u'/' + unit)).split(u'\n')) {
-        if (line.startsWith(QStringLiteral("ExecStart=")))
-            command = line.mid(10).section(u' ', 0, 0);
+    const struct {
+        QString File, Key, Program;
+    } launchers[] = {
+        {"usr/share/applications/quiltmap.desktop", "Exec=", "/usr/bin/Quiltmap"},
+        {"usr/lib/systemd/user/quiltmap-tileserver.service", "ExecStart=", "/usr/bin/quiltmap-tileserver"},
+    };
+    for (const auto& launcher : launchers) {
+        if (!install.Holds(launcher.File))
+            continue;  // built without the tile server
+        QString command;
+        for (const QString& line : QString::fromUtf8(ReadFile(install.Dest + u'/' + launcher.File)).split(u'\n')) {
+            if (line.startsWith(launcher.Key))
+                command = line.mid(launcher.Key.size()).section(u' ', 0, 0);
+        }
+        EXPECT_EQ(command, launcher.Program) << launcher.File.toStdString();
+        EXPECT_TRUE(QFileInfo(install.Dest + command).isExecutable()) << command.toStdString();
     }
-    EXPECT_EQ(command, QStringLiteral("/usr/bin/quiltmap-tileserver"));
-    EXPECT_TRUE(QFileInfo(install.Dest + command).isExecutable()) << command.toStdString();
 }
 
 // Installed under a folder it cannot write, the program keeps everything in the per-user folder.
