@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   libgdal-dev libgmt-dev gmt gmt-gshhg-high gmt-dcw curl wrk
+  qt6-svg-dev
+  desktop-file-utils appstream lintian dpkg-dev file
 )
 
 missing=()

@@ -305,7 +305,7 @@ void frmQuiltmap::FitCaptions()
 bool frmQuiltmap::Load()
 {
     const QString programFolder = ProgramFolder();
-    ContextIDs::InitHelp(this, ExecutableFolder());   // the help is installed with the program
+    ContextIDs::InitHelp(this, ContextIDs::FindHelpFolder(ExecutableFolder()));
     setWindowTitle(Title + QStringLiteral("  V%1.%2%3")
                                .arg(QuiltmapVersion::Major)
                                .arg(QuiltmapVersion::Minor)

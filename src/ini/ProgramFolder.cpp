@@ -41,6 +41,11 @@ QString ExecutableBaseName()
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
+QString InstalledDataFolder(const QString& executableFolder)
+{
+    return QDir::cleanPath(executableFolder + QStringLiteral("/" QUILTMAP_DATA_FROM_BIN));
+}
+
 QString ProgramFolder()
 {
     if (!Override().isEmpty())

@@ -15,5 +15,9 @@ QString ExecutableBaseName();
 // The executable's own folder, whether writable or not.
 QString ExecutableFolder();
 
+// The folder of the installed program's data (share/quiltmap), found from the executable's
+// folder by the install layout, so that any install prefix works.
+QString InstalledDataFolder(const QString& executableFolder);
+
 // Tests run the program in a folder of their own; an empty text goes back to the rule above.
 void OverrideProgramFolder(const QString& folder);

@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "ProgramFolder.h"
+
 namespace ContextIDs {
 
 namespace {
@@ -34,6 +36,15 @@ QWidget* MakeHelpWindow()
 }
 
 }  // namespace
+
+QString FindHelpFolder(const QString& executableFolder)
+{
+    for (const QString& folder : {executableFolder, InstalledDataFolder(executableFolder)}) {
+        if (QFileInfo(folder + QLatin1Char('/') + HelpFileName).isFile())
+            return folder;
+    }
+    return executableFolder;
+}
 
 void InitHelp(QWidget* owner, const QString& programFolder)
 {

@@ -1,6 +1,7 @@
 #include "frmAbout.h"
 
 #include "HyperLinkLabel.h"
+#include "ProgramIcon.h"
 #include "Version.h"
 #include "clsMonitors.h"
 
@@ -8,7 +9,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 #include <QVariant>
 
 namespace {
@@ -60,7 +60,7 @@ frmAbout::frmAbout(QWidget* parent)
     Label1->setText(QStringLiteral("The main Corvane32 web site is:-"));
     SWBHyperLink1 = new HyperLinkLabel(WebSite, this);
     Picture1 = new QLabel(this);
-    Picture1->setPixmap(style()->standardIcon(QStyle::SP_DesktopIcon).pixmap(48, 48));
+    Picture1->setPixmap(ProgramIcon().pixmap(48, 48));
     Picture1->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     cmdOk = new QPushButton(QStringLiteral("&Ok"), this);
     cmdOk->setDefault(true);

@@ -1,5 +1,6 @@
 #include "ContextIDs.h"
 #include "HyperLinkLabel.h"
+#include "ProgramIcon.h"
 #include "TestFiles.h"
 #include "clsMonitors.h"
 #include "frmAbout.h"
@@ -78,6 +79,43 @@ TEST(Help, HelpFileBesideTheProgram)
     for (const auto& [folder, expected] : cases) {
         ContextIDs::InitHelp(nullptr, folder);
         EXPECT_EQ(ContextIDs::HelpFile(), expected) << folder.toStdString();
+    }
+}
+
+TEST(Help, FoundBesideTheProgramElseInTheInstalledDataFolder)
+{
+    struct Case {
+        bool beside, installed;
+        QString expected;  // relative to the install prefix
+    };
+    const Case cases[] = {
+        {true, false, "bin"}, {false, true, "share/quiltmap"}, {true, true, "bin"}, {false, false, "bin"},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir prefix;
+        QDir().mkpath(prefix.filePath("bin"));
+        if (c.beside) {
+            ASSERT_TRUE(WriteFile(prefix.filePath("bin/Quiltmap.html"), "<p>beside</p>"));
+        }
+        if (c.installed) {
+            ASSERT_TRUE(WriteFile(prefix.filePath("share/quiltmap/Quiltmap.html"), "<p>installed</p>"));
+        }
+        EXPECT_EQ(ContextIDs::FindHelpFolder(prefix.filePath("bin")), prefix.filePath(c.expected))
+            << c.beside << c.installed;
+    }
+}
+
+TEST(ProgramIconTest, DrawsTheInstalledPicture)
+{
+    const QIcon icon = ProgramIcon();
+    for (const int side : {32, 64, 256}) {
+        const QImage image = icon.pixmap(side, side).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(image.size(), QSize(side, side));
+        const auto at = [&](int x, int y) { return image.pixelColor(x * side / 128, y * side / 128); };
+        EXPECT_EQ(at(0, 0).alpha(), 0) << side;  // outside the rounded frame
+        const QColor water = at(100, 18);        // the top right tile
+        EXPECT_GT(water.blue(), water.red() + 60) << side;
+        EXPECT_EQ(water.alpha(), 255) << side;
     }
 }
 

@@ -1,0 +1,243 @@
+// The program as a user gets it: installed into a temporary DESTDIR and packaged with cpack,
+// then checked with the desktop's own validators and lintian, and started as a user who cannot
+// write the install.
+
+#include "ContextIDs.h"
+#include "TestFiles.h"
+#include "Version.h"
+
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString BuildDir = QStringLiteral(QUILTMAP_BUILD_DIR);
+
+struct RunResult {
+    int Code = -1;  // -1: did not start or did not end normally
+    QString Output;
+};
+
+RunResult RunTool(const QString& program, const QStringList& arguments,
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(BuildDir);
+    process.start(program, arguments);
+    RunResult result;
+    if (!process.waitForStarted() || !process.waitForFinished(300000)) {
+        result.Output = program + QStringLiteral(": ") + process.errorString();
+        return result;
+    }
+    result.Output = QString::fromLocal8Bit(process.readAll());
+    if (process.exitStatus() == QProcess::NormalExit)
+        result.Code = process.exitCode();
+    return result;
+}
+
+// Every file and link below root, relative to it, sorted.
+QStringList FilesBelow(const QString& root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(root).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+// The install that every test looks at: done once, with prefix /usr as the package has it.
+struct Install {
+    QTemporaryDir Root;
+    QString Dest;           // the DESTDIR
+    QStringList Expected;   // relative to DESTDIR, e.g. "usr/bin/Quiltmap"
+    RunResult Result;
+
+    Install()
+    {
+        ::chmod(QFile::encodeName(Root.path()).constData(), 0755);  // others run the program from here
+        Dest = Root.filePath(QStringLiteral("dest"));
+        for (const QString& line : QString::fromUtf8(ReadFile(BuildDir + "/packaging/expected-install.txt"))
+                                       .split(u'\n', Qt::SkipEmptyParts))
+            Expected << QStringLiteral("usr/") + line;
+        Expected.sort();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DESTDIR"), Dest);
+        Result = RunTool(QStringLiteral(CMAKE_COMMAND_PATH),
+                     {QStringLiteral("--install"), BuildDir, QStringLiteral("--prefix"), QStringLiteral("/usr")},
+                     environment);
+    }
+
+    bool Holds(const QString& file) const { return Expected.contains(file); }
+};
+
+const Install& TheInstall()
+{
+    static Install install;
+    return install;
+}
+
+class Installed : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(install.Result.Code, 0) << install.Result.Output.toStdString(); }
+    const Install& install = TheInstall();
+};
+
+TEST_F(Installed, HoldsExactlyTheExpectedFiles)
+{
+    ASSERT_FALSE(install.Expected.isEmpty());
+    EXPECT_EQ(FilesBelow(install.Dest), install.Expected);
+    for (const QString& file : install.Expected) {
+        const bool program = file.startsWith(QStringLiteral("usr/bin/"));
+        EXPECT_EQ(QFileInfo(install.Dest + u'/' + file).isExecutable(), program) << file.toStdString();
+    }
+}
+
+TEST_F(Installed, DesktopEntryAndMetadataPassTheirValidators)
+{
+    const struct {
+        QString Program;
+        QStringList Arguments;
+        QString File;
+    } checks[] = {
+        {"desktop-file-validate", {}, "usr/share/applications/quiltmap.desktop"},
+        {"appstreamcli", {"validate", "--no-net"}, "usr/share/metainfo/quiltmap.metainfo.xml"},
+    };
+    for (const auto& check : checks) {
+        const RunResult result = RunTool(check.Program, check.Arguments + QStringList{install.Dest + u'/' + check.File});
+        EXPECT_EQ(result.Code, 0) << check.File.toStdString() << "\n" << result.Output.toStdString();
+    }
+}
+
+TEST_F(Installed, ProgramFindsItsInstalledHelp)
+{
+    EXPECT_EQ(ContextIDs::FindHelpFolder(install.Dest + QStringLiteral("/usr/bin")),
+              install.Dest + QStringLiteral("/usr/share/quiltmap"));
+}
+
+// The menu entry and the user unit name their program by its full path under the prefix.
+TEST_F(Installed, LaunchersStartTheInstalledPrograms)
+{
+    const struct {
+        QString File, Key, Program;
+    } launchers[] = {
+        {"usr/share/applications/quiltmap.desktop", "Exec=", "/usr/bin/Quiltmap"},
+        {"usr/lib/systemd/user/quiltmap-tileserver.service", "ExecStart=", "/usr/bin/quiltmap-tileserver"},
+    };
+    for (const auto& launcher : launchers) {
+        if (!install.Holds(launcher.File))
+            continue;  // built without the tile server
+        QString command;
+        for (const QString& line : QString::fromUtf8(ReadFile(install.Dest + u'/' + launcher.File)).split(u'\n')) {
+            if (line.startsWith(launcher.Key))
+                command = line.mid(launcher.Key.size()).section(u' ', 0, 0);
+        }
+        EXPECT_EQ(command, launcher.Program) << launcher.File.toStdString();
+        EXPECT_TRUE(QFileInfo(install.Dest + command).isExecutable()) << command.toStdString();
+    }
+}
+
+// Installed under a folder it cannot write, the program keeps everything in the per-user folder.
+TEST_F(Installed, KeepsItsFilesInThePerUserFolderWhenTheInstallIsNotWritable)
+{
+    QTemporaryDir home;
+    ::chmod(QFile::encodeName(home.path()).constData(), 0755);
+    const QString dataHome = home.filePath(QStringLiteral("data"));
+    const QString runtime = home.filePath(QStringLiteral("runtime"));
+    QDir().mkpath(dataHome);
+    QDir().mkpath(runtime);
+    ::chmod(QFile::encodeName(runtime).constData(), 0700);
+
+    const QString program = install.Dest + QStringLiteral("/usr/bin/Quiltmap");
+    const QString bin = install.Dest + QStringLiteral("/usr/bin");
+    QString command = program;
+    QStringList arguments;
+    if (::getuid() == 0) {
+        // Root writes anywhere: run as the unprivileged user instead, with a home it owns.
+        const passwd* nobody = ::getpwnam("nobody");
+        ASSERT_NE(nobody, nullptr) << "the user nobody is needed";
+        for (const QString& path : {home.path(), dataHome, runtime})
+            ASSERT_EQ(::chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+        command = QStringLiteral("setpriv");
+        arguments = {QStringLiteral("--reuid=%1").arg(nobody->pw_uid), QStringLiteral("--regid=%1").arg(nobody->pw_gid),
+                     QStringLiteral("--clear-groups"), QStringLiteral("--"), program};
+    } else {
+        ::chmod(QFile::encodeName(bin).constData(), 0555);
+    }
+
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setProcessEnvironment(environment);
+    process.start(command, arguments);
+    ASSERT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
+
+    // The first start ends by recording that it has happened: then every folder is made.
+    const QString folder = dataHome + QStringLiteral("/Quiltmap");
+    const bool started = QTest::qWaitFor(
+        [&] {
+            return process.state() != QProcess::Running ||
+                   ReadFile(folder + QStringLiteral("/Quiltmap.INI")).contains("FIRST_TIME=False");
+        },
+        30000);
+    const bool stillRunning = process.state() == QProcess::Running;
+    process.terminate();
+    process.waitForFinished();
+    ::chmod(QFile::encodeName(bin).constData(), 0755);
+    const std::string output = process.readAll().toStdString();
+
+    ASSERT_TRUE(started && stillRunning) << output;
+    for (const char* name : {"Tile Library", "Maps"})
+        EXPECT_TRUE(QFileInfo(folder + u'/' + QString::fromUtf8(name)).isDir()) << name << "\n" << output;
+    EXPECT_EQ(FilesBelow(install.Dest), install.Expected) << "nothing is written into the install";
+}
+
+TEST_F(Installed, PackageHoldsTheInstallAndPassesLintian)
+{
+    const QString out = install.Root.filePath(QStringLiteral("package"));
+    const RunResult packed = RunTool(QStringLiteral(CPACK_COMMAND_PATH),
+                                 {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out,
+                                  QStringLiteral("--config"), BuildDir + QStringLiteral("/CPackConfig.cmake")});
+    ASSERT_EQ(packed.Code, 0) << packed.Output.toStdString();
+    const QString architecture = RunTool(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")}).Output.trimmed();
+    const QString deb = out + QStringLiteral("/quiltmap_%1_%2.deb").arg(QuiltmapVersion::Text, architecture);
+    ASSERT_TRUE(QFileInfo::exists(deb)) << packed.Output.toStdString();
+
+    const QString unpacked = install.Root.filePath(QStringLiteral("unpacked"));
+    const RunResult extracted = RunTool(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), deb, unpacked});
+    ASSERT_EQ(extracted.Code, 0) << extracted.Output.toStdString();
+    EXPECT_EQ(FilesBelow(unpacked), install.Expected);
+    for (const QString& file : install.Expected) {
+        if (!file.startsWith(QStringLiteral("usr/bin/"))) {  // programs are stripped in the package
+            EXPECT_EQ(ReadFile(unpacked + u'/' + file), ReadFile(install.Dest + u'/' + file)) << file.toStdString();
+        }
+    }
+
+    // Libraries from the programs themselves; the tile server's map data by name.
+    const QString depends = RunTool(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")}).Output;
+    EXPECT_TRUE(depends.contains(QStringLiteral("libqt6widgets6"))) << depends.toStdString();
+    EXPECT_EQ(depends.contains(QStringLiteral("gmt-gshhg-high | gmt-gshhg-full, gmt-dcw")),
+              install.Holds(QStringLiteral("usr/bin/quiltmap-tileserver")))
+        << depends.toStdString();
+
+    const RunResult lintian = RunTool(QStringLiteral("lintian"), {QStringLiteral("--fail-on"), QStringLiteral("error"), deb});
+    EXPECT_EQ(lintian.Code, 0) << lintian.Output.toStdString();
+    EXPECT_FALSE(lintian.Output.contains(QStringLiteral("E: "))) << lintian.Output.toStdString();
+}
+
+}  // namespace
