@@ -173,7 +173,7 @@ bool CoastDataBuilder::Build(const std::string& folder, const std::string& targe
     std::error_code ignored;
     fs::create_directories(work, ignored);
     const std::string shores = work + "/shores.txt", rivers = work + "/rivers.txt", borders = work + "/borders.txt";
-    const std::string levels = work + "/levels.nc", levelText = work + "/levels.txt";
+    const std::string levels = work + "/levels.grd=bf", levelText = work + "/levels.txt";
 
     void* api = GMT_Create_Session("quiltmap-tileserver", GMT_PAD_DEFAULT,
                                    GMT_SESSION_NOEXIT | GMT_SESSION_EXTERNAL | GMT_SESSION_NOHISTORY, nullptr);

@@ -37,6 +37,15 @@ bool WriteAll(int fd, const std::string& bytes)
     return true;
 }
 
+// A whole JPEG starts with its SOI marker and ends with EOI; a whole GIF starts with its
+// signature and ends with its trailer byte.
+bool LooksWhole(const std::string& bytes, int type)
+{
+    if (type == 2)
+        return bytes.size() > 13 && bytes.compare(0, 3, "GIF") == 0 && bytes.back() == '\x3B';
+    return bytes.size() > 4 && bytes.compare(0, 3, "\xFF\xD8\xFF") == 0 && bytes.compare(bytes.size() - 2, 2, "\xFF\xD9") == 0;
+}
+
 }  // namespace
 
 std::string TileCache::PathOf(const std::string& sourceKey, const TileRequest& tile) const
@@ -67,6 +76,11 @@ std::optional<std::string> TileCache::Read(const std::string& sourceKey, const T
     ::close(fd);
     if (bytes.empty() || bytes.size() != size_t(status.st_size))
         return std::nullopt;
+    if (!LooksWhole(bytes, tile.Type)) {
+        // Damaged on disk after it was written whole: rendered anew rather than served.
+        ::unlink(PathOf(sourceKey, tile).c_str());
+        return std::nullopt;
+    }
     return bytes;
 }
 

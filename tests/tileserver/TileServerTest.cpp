@@ -191,6 +191,16 @@ TEST(TileServer, RepeatedRequestIsReadFromTheCacheAndSourcesDoNotShareIt)
     for (const auto& entry : fs::recursive_directory_iterator(cache.path().toStdString()))
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
 
+    // A tile damaged on disk is rendered anew, not served.
+    const std::string stored = TileCache(cache.path().toStdString()).PathOf(Raster(MarkerGeoTiff())->CacheKey(), {1, 13, 10, 342, 3295});
+    ASSERT_TRUE(fs::exists(stored));
+    fs::resize_file(stored, first.size() / 2);
+    const auto repaired = server.Get(path);
+    ASSERT_TRUE(repaired && repaired->status == 200);
+    EXPECT_EQ(repaired->get_header_value("X-Cache"), "miss");
+    EXPECT_EQ(repaired->body, first);
+    EXPECT_EQ(fs::file_size(stored), first.size());
+
     // The embedded map on the same folder renders anew.
     RunningTileServer embedded(std::make_unique<CoastSource>(EmbeddedDataFolder()),
                                std::make_unique<CoastSource>(EmbeddedDataFolder()), cache.path().toStdString());
@@ -257,6 +267,35 @@ TEST(TileServer, NationalMapDescriptionsOpen)
 
 // Land and water of the embedded map agree with GMT's own land test (gmt select) on sample
 // pixels away from any shore: Seattle at 16 m/pixel, the Great Lakes at 512 m/pixel.
+// A data file cut short or of another kind is not taken for the embedded map's data.
+TEST(TileServer, DamagedEmbeddedDataIsRefused)
+{
+    std::string error;
+    ASSERT_TRUE(CoastSource(EmbeddedDataFolder()).Data(error)) << error;
+    const std::string whole = EmbeddedDataFolder() + "/" + CoastData::FileName();
+    std::string bytes;
+    {
+        std::ifstream in(whole, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_TRUE(CoastData::Load(whole));
+    QTemporaryDir folder;
+    const struct { const char* Name; std::string Bytes; } cases[] = {
+        {"empty", ""},
+        {"header only", bytes.substr(0, 40)},
+        {"cut in the middle", bytes.substr(0, bytes.size() / 2)},
+        {"one byte short", bytes.substr(0, bytes.size() - 1)},
+        {"one byte long", bytes + "x"},
+        {"another kind of file", "GIF89a" + bytes.substr(6)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string path = folder.filePath(QString::fromLatin1(c.Name)).toStdString();
+        std::ofstream(path, std::ios::binary) << c.Bytes;
+        EXPECT_FALSE(CoastData::Load(path));
+    }
+}
+
 TEST(TileServer, EmbeddedLandAndWaterAgreeWithGmt)
 {
     CoastSource source(EmbeddedDataFolder());
