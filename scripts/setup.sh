@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   xvfb openbox
-  g++ cmake ninja-build pkg-config gdal-bin
+  g++ cmake ninja-build ccache pkg-config gdal-bin
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   libgdal-dev libgmt-dev gmt gmt-gshhg-high gmt-dcw curl wrk
