@@ -36,6 +36,8 @@
 #include "clsWindowPos.h"
 #include "frmAbout.h"
 #include "frmGridLocator.h"
+#include "frmTileServer.h"
+#include "LocalTileServer.h"
 
 namespace {
 
@@ -85,6 +87,9 @@ frmQuiltmap::frmQuiltmap(Prompter* prompter)
     m_progress = new QLabel(this);
     m_progress->setObjectName(QStringLiteral("progress"));
     statusBar()->addPermanentWidget(m_progress);
+    m_server = new QLabel(this);
+    m_server->setObjectName(QStringLiteral("labServer"));
+    statusBar()->addPermanentWidget(m_server);
     m_locator = new QLabel(this);
     m_locator->setObjectName(QStringLiteral("labLocator"));
     statusBar()->addPermanentWidget(m_locator);
@@ -257,6 +262,9 @@ void frmQuiltmap::CreateMenus()
     mnuGisFiles->setObjectName(QStringLiteral("mnuGisFiles"));
     mnuGisFiles->setCheckable(true);
     connect(mnuGisFiles, &QAction::triggered, this, [this](bool checked) { GisFilesClicked(checked); });
+    QAction* mnuTileServer = mnuOptions->addAction(QStringLiteral("Tile &Server..."));
+    mnuTileServer->setObjectName(QStringLiteral("mnuTileServer"));
+    connect(mnuTileServer, &QAction::triggered, this, [this] { ShowTileServer(); });
 
     QAction* mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -335,6 +343,9 @@ bool frmQuiltmap::Load()
     m_hostFolder = folders.Host;
     m_maker->SetTileLibraryFolder(folders.TileLibrary);
     m_maker->SetMapsFolder(folders.Maps);
+    m_localServer = std::make_unique<LocalTileServer>(FindTileServerProgram(ExecutableFolder()), TileServerLogFile());
+    connect(m_localServer.get(), &LocalTileServer::Status, m_status, &QLabel::setText);
+    WaitForLocalTileServer(*m_maker, *m_localServer);
 
     ApplyStoredSettings();
     AddToHostTools(m_hostFolder, Title, QCoreApplication::applicationFilePath());
@@ -368,8 +379,23 @@ void frmQuiltmap::ApplyStoredSettings()
 
     m_maker->SetGisFiles(StoredGisFiles(ini));
     mnuGisFiles->setChecked(m_maker->GisFiles());
-    m_maker->SetTileServer(ResolveTileServer(StoredTileServer(ini),
-                                             qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
+    UseTileServer(StoredTileServer(ini));
+}
+
+void frmQuiltmap::UseTileServer(const QString& stored)
+{
+    m_maker->SetTileServer(ResolveTileServer(stored, qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
+    m_server->setText(QStringLiteral("Tiles from ") + m_maker->TileServer().toDisplayString(QUrl::RemoveUserInfo));
+}
+
+void frmQuiltmap::ShowTileServer()
+{
+    clsIni ini;
+    frmTileServer dialog(this, StoredTileServer(ini), qEnvironmentVariable("QUILTMAP_TILE_SERVER"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    SaveTileServer(ini, dialog.Setting());
+    UseTileServer(dialog.Setting());
 }
 
 void frmQuiltmap::FirstStartCheck()

@@ -18,6 +18,7 @@ class QPushButton;
 class QRadioButton;
 class MapMaker;
 class clsWindowPos;
+class LocalTileServer;
 
 // The preview: paints the map's scaled copy inside a single-line border.
 class PreviewBox : public QFrame {
@@ -82,6 +83,9 @@ private:
     void ShowAbout();
     void ShowGridLocator();
     void GisFilesClicked(bool checked);
+    void ShowTileServer();
+    // The stored (or environment's) server into the map work and the status line.
+    void UseTileServer(const QString& stored);
     // The status line's locator of the reference point, when both fields hold valid values.
     void UpdateLocatorStatus();
     // The check made when the focus is about to leave a coordinate field; false keeps it there.
@@ -96,6 +100,7 @@ private:
     Prompter* m_prompter;
     MapMaker* m_maker = nullptr;
     std::unique_ptr<clsWindowPos> m_windowPos;
+    std::unique_ptr<LocalTileServer> m_localServer;   // started when a download needs it
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -123,6 +128,7 @@ private:
     QAction* mnuFileNameOpt[2] = {nullptr, nullptr};
     QAction* mnuGisFiles = nullptr;
     QLabel* m_locator = nullptr;
+    QLabel* m_server = nullptr;
 
     QString m_hostFolder;
     int m_previewLeft = 0;      // picShow's design left edge, pixels

@@ -10,6 +10,7 @@
 
 #include "CoordinateEntry.h"
 #include "HostLink.h"
+#include "LocalTileServer.h"
 #include "Maidenhead.h"
 #include "MapMaker.h"
 #include "MapRequest.h"
@@ -353,10 +354,11 @@ public:
     }
 
     // A tile's transfer error, on a line of its own.
-    void TileError(const QString& message)
+    void TileError(const QString& message) { Note(m_current + QStringLiteral(": ") + message); }
+    void Note(const QString& message)
     {
         EndBar();
-        m_output.Err(Program + QStringLiteral(": ") + m_current + QStringLiteral(": ") + message + u'\n');
+        m_output.Err(Program + QStringLiteral(": ") + message + u'\n');
     }
 
 private:
@@ -425,6 +427,10 @@ int Make(const MakeJob& job, const MakeOutput& output)
     maker.SetFileNameOption(job.NameFromTime ? 1 : 0);
     maker.SetGisFiles(job.GisFiles || StoredGisFiles(ini));
     maker.SetAdvanceAtOnce(true);
+    LocalTileServer localServer(FindTileServerProgram(ExecutableFolder()), TileServerLogFile());
+    WaitForLocalTileServer(maker, localServer);
+    if (!job.Quiet)
+        QObject::connect(&localServer, &LocalTileServer::Status, &maker, [&form](const QString& text) { form.Note(text); });
 
     QString saved;
     QEventLoop loop;

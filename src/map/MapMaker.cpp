@@ -1,5 +1,8 @@
 #include "MapMaker.h"
 
+#include <optional>
+#include <utility>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -77,6 +80,8 @@ struct MapMaker::Impl {
     std::function<QDateTime()> Now = &QDateTime::currentDateTime;
     int TilesStarted = 0;
     bool InTick = false;
+    std::function<bool(const QUrl&)> MayRequest;
+    std::optional<TileKey> WaitingTile;   // not yet requested: the gate was closed
 
     void Tick();
     // With AdvanceAtOnce, a tick from the event loop as soon as it is free.
@@ -118,6 +123,13 @@ void MapMaker::Impl::Tick()
     }
     InTick = true;
     for (;;) {
+        if (WaitingTile && !Inet1.StillExecuting()) {
+            if (MayRequest && !MayRequest(TileServer))
+                break;
+            const TileKey tile = *std::exchange(WaitingTile, std::nullopt);
+            if (!Inet1.Execute(TileUrl(TileServer, tile)))
+                FetchPending = false;
+        }
         if (Inet1.StillExecuting() || FetchPending)
             break;
         ++Grid.Column;
@@ -168,8 +180,7 @@ void MapMaker::Impl::FetchTile(const TileKey& tile)
         }
     }
 
-    if (!Inet1.Execute(TileUrl(TileServer, tile)))
-        FetchPending = false;
+    WaitingTile = tile;   // the loop requests it as soon as the gate lets it
 }
 
 void MapMaker::Impl::OnTransferStateChanged(int16_t state)
@@ -256,6 +267,7 @@ void MapMaker::Impl::Cancel()
 {
     Timer1.stop();
     Inet1.Cancel();
+    WaitingTile.reset();
     Downloading = false;
     Form.SetDownloadCaption(DownloadCaption);
     Form.EnableInputs(true);
@@ -304,6 +316,16 @@ QString MapMaker::MapsFolder() const
 void MapMaker::SetTileServer(const QUrl& baseUrl)
 {
     d->TileServer = baseUrl;
+}
+
+QUrl MapMaker::TileServer() const
+{
+    return d->TileServer;
+}
+
+void MapMaker::SetRequestGate(std::function<bool(const QUrl&)> mayRequest)
+{
+    d->MayRequest = std::move(mayRequest);
 }
 
 void MapMaker::SetFileNameOption(int16_t option)
@@ -373,6 +395,7 @@ void MapMaker::BeginDownload(const MapRequest& request, const TileGrid& grid)
     d->Grid.Column = -1;
     d->TilesStarted = 0;
     d->TilesPasted = 0;
+    d->WaitingTile.reset();
 
     // Sized from the request itself, so every tile lands on its square.
     d->Picture.SizeMapPicture(request.TilesWide, request.TilesHigh);
@@ -402,6 +425,7 @@ void MapMaker::StopAtExit()
 {
     d->Timer1.stop();
     d->Inet1.Cancel();
+    d->WaitingTile.reset();
     QCoreApplication::processEvents();
     d->Downloading = false;
     d->FetchPending = false;

@@ -32,6 +32,10 @@ public:
     QString MapsFolder() const;
     // Base URL before "/tile.ashx?".
     void SetTileServer(const QUrl& baseUrl);
+    QUrl TileServer() const;
+    // Asked before each request to the tile server; while it answers false the tile waits
+    // (a tile server being started). Tiles in the library never wait.
+    void SetRequestGate(std::function<bool(const QUrl& server)> mayRequest);
     void SetFileNameOption(int16_t option);
     int16_t FileNameOption() const;
     // Every saved map also gets its GIS files (world file, projection, ground overlay).
