@@ -43,6 +43,7 @@ frmTileServer::frmTileServer(QWidget* parent, const QString& stored, const QStri
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_check, &TileServerCheck::Finished, this, [this](bool, const QString& text) {
         labResult->setText(text);
+        FitHeight();
         cmdTest->setEnabled(true);
     });
 
@@ -55,12 +56,29 @@ frmTileServer::frmTileServer(QWidget* parent, const QString& stored, const QStri
     layout->addWidget(buttons);
 }
 
+void frmTileServer::FitHeight()
+{
+    // Wrapped labels need the height their width gives them, which Qt's size hints leave out.
+    layout()->activate();
+    const int height = layout()->totalHeightForWidth(width());
+    setMinimumHeight(height);
+    if (this->height() < height)
+        resize(width(), height);
+}
+
+void frmTileServer::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FitHeight();
+}
+
 QUrl frmTileServer::TypedUrl()
 {
     const QUrl url = ResolveTileServer(txtServer->text(), QString());
     if (url.isValid() && !url.host().isEmpty() && (url.scheme() == u"http" || url.scheme() == u"https"))
         return url;
     labResult->setText(QStringLiteral("Give the server's base URL, such as %1.").arg(DefaultServer));
+    FitHeight();
     txtServer->setFocus(Qt::OtherFocusReason);
     return QUrl();
 }

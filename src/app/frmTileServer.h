@@ -19,7 +19,11 @@ public:
     QString Setting() const;
     void accept() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void FitHeight();
     void Test();
     // The URL typed, or an empty one (after saying why) when it is none.
     QUrl TypedUrl();
