@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include "QuiltmapMake.h"
 
@@ -18,7 +18,10 @@ void Write(std::FILE* stream, const QString& text)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Labels of the grid squares need fonts, which need a GUI application; it never shows a
+    // window, so it needs no display either.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quiltmap"));
     MakeOutput output;
     output.Out = [](const QString& text) { Write(stdout, text); };
