@@ -24,7 +24,8 @@ void DrawGridSquares(QPainter& painter, const GridSquares& grid, bool labels)
     if (!grid.Drawn)
         return;
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    // Whole pixels: a one-pixel line blended over two columns fades into the picture.
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setBrush(Qt::NoBrush);
     // All light edges first, so that no edge covers a dark line where two lines cross.
     for (const bool dark : {false, true}) {
@@ -35,6 +36,7 @@ void DrawGridSquares(QPainter& painter, const GridSquares& grid, bool labels)
         }
     }
     if (labels) {
+        painter.setRenderHint(QPainter::Antialiasing, true);
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setStyleHint(QFont::SansSerif);
         font.setPixelSize(LabelPixels);
