@@ -2,7 +2,6 @@
 
 #include <QFont>
 #include <QFontMetricsF>
-#include <QPainterPath>
 
 namespace {
 
@@ -41,12 +40,17 @@ void DrawGridSquares(QPainter& painter, const GridSquares& grid, bool labels)
         font.setStyleHint(QFont::SansSerif);
         font.setPixelSize(LabelPixels);
         font.setBold(true);
+        painter.setFont(font);
         const double ascent = QFontMetricsF(font).ascent();
         for (const GridLabel& label : grid.Labels) {
-            QPainterPath text;
-            text.addText(label.Corner + QPointF(LabelInset, LabelInset + ascent), font, label.Locator);
-            painter.strokePath(text, LinePen(Light, 3));
-            painter.fillPath(text, Dark);
+            const QPointF at = label.Corner + QPointF(LabelInset, LabelInset + ascent);
+            // The light edge: the text shifted a pixel each way, under the dark text.
+            painter.setPen(Light);
+            for (const QPointF shift : {QPointF(-1, -1), QPointF(0, -1), QPointF(1, -1), QPointF(-1, 0),
+                                        QPointF(1, 0), QPointF(-1, 1), QPointF(0, 1), QPointF(1, 1)})
+                painter.drawText(at + shift, label.Locator);
+            painter.setPen(Dark);
+            painter.drawText(at, label.Locator);
         }
     }
     painter.restore();
