@@ -123,6 +123,12 @@ void AddLines(const QRectF& rect, const PixelMapping& mapping, const Extent& ext
     }
 }
 
+// The value at t on the straight line through (t0, v0) and (t1, v1).
+double Interpolate(double t0, double v0, double t1, double v1, double t)
+{
+    return t1 == t0 ? v0 : v0 + (v1 - v0) * (t - t0) / (t1 - t0);
+}
+
 // One label for each cell of the finest level with room for it in the rect: at the cell's
 // upper-left corner, or at the upper-left of the part of it that is shown.
 void AddLabels(const QRectF& rect, const PixelMapping& mapping, const Extent& extent, int finest,
@@ -145,7 +151,17 @@ void AddLabels(const QRectF& rect, const PixelMapping& mapping, const Extent& ex
             const double east = double((column + 1) * size.Longitude) / 3600.0;
             const QPointF corner = mapping.ToPixel(north, west);
             const QPointF opposite = mapping.ToPixel(south, east);
-            const QPointF anchor(std::max(corner.x(), rect.left()), std::max(corner.y(), rect.top()));
+            // A corner outside: where the slanting west and north edges enter the rect.
+            double x = corner.x(), y = corner.y();
+            if (y < rect.top()) {
+                const QPointF southWest = mapping.ToPixel(south, west);
+                x = Interpolate(corner.y(), corner.x(), southWest.y(), southWest.x(), rect.top());
+            }
+            if (x < rect.left()) {
+                const QPointF northEast = mapping.ToPixel(north, east);
+                y = Interpolate(corner.x(), corner.y(), northEast.x(), northEast.y(), rect.left());
+            }
+            const QPointF anchor(std::max(x, rect.left()), std::max(y, rect.top()));
             if (anchor.x() + room > std::min(opposite.x(), rect.right())
                 || anchor.y() + room > std::min(opposite.y(), rect.bottom()))
                 continue;
