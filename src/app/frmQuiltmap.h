@@ -122,6 +122,7 @@ private:
     QLabel* m_progress = nullptr;
     QAction* mnuFileNameOpt[2] = {nullptr, nullptr};
     QAction* mnuGisFiles = nullptr;
+    QAction* mnuGridSquares = nullptr;
     QLabel* m_locator = nullptr;
 
     QString m_hostFolder;
