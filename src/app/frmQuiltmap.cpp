@@ -253,7 +253,7 @@ void frmQuiltmap::CreateMenus()
     QAction* mnuGridLocator = mnuOptions->addAction(QStringLiteral("Grid &Locator..."));
     mnuGridLocator->setObjectName(QStringLiteral("mnuGridLocator"));
     connect(mnuGridLocator, &QAction::triggered, this, [this] { ShowGridLocator(); });
-    mnuGisFiles = mnuOptions->addAction(QStringLiteral("Also Save &GIS Files"));
+    mnuGisFiles = mnuOptions->addAction(QStringLiteral("Also Save G&IS Files"));
     mnuGisFiles->setObjectName(QStringLiteral("mnuGisFiles"));
     mnuGisFiles->setCheckable(true);
     connect(mnuGisFiles, &QAction::triggered, this, [this](bool checked) { GisFilesClicked(checked); });
