@@ -127,6 +127,7 @@ private:
     QLabel* m_progress = nullptr;
     QAction* mnuFileNameOpt[2] = {nullptr, nullptr};
     QAction* mnuGisFiles = nullptr;
+    QAction* mnuGridSquares = nullptr;
     QLabel* m_locator = nullptr;
     StatusLineState m_statusLine;
 

@@ -7,6 +7,8 @@
 #include <QRect>
 #include <QString>
 
+#include "GridSquares.h"
+
 // A tile file decoded as GIF when its name ends in "GIF" in any case, JPEG otherwise, in
 // Format_RGB32; a null image when it is no such picture.
 QImage ReadTileFile(const QString& tileFile);
@@ -35,6 +37,8 @@ public:
     void SetPreviewSize(int width, int height);
     // Redraws the whole preview from the map.
     void DrawPreview();
+    // Draws the grid squares into the map (mapping: its pixels), then redraws the preview.
+    void DrawGridSquares(const PixelMapping& mapping);
 
     const QImage& Map() const { return m_map; }
     const QImage& Preview() const { return m_preview; }
