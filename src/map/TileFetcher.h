@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include <QByteArray>
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -33,7 +34,8 @@ struct FetchedTile {
 // Tiles in, pictures out: the tile library first, else the tile server, storing what it
 // answers. Requests wait in a queue, lowest priority value first, and at most
 // MaxRequests run at once. Every tile asked for and not cancelled ends in exactly one TileDone;
-// nothing here ever asks or tells the user anything. Runs on the thread that owns it.
+// nothing here ever asks or tells the user anything. Runs on the thread that owns it; a
+// TileDone handler may ask for or cancel tiles, but must not delete the fetcher (deleteLater).
 class TileFetcher : public QObject {
     Q_OBJECT
 public:
