@@ -26,6 +26,7 @@
 #include "Maidenhead.h"
 #include "MapLayout.h"
 #include "MapMaker.h"
+#include "MapRequest.h"
 #include "MessageBoxPrompter.h"
 #include "ProgramFolder.h"
 #include "ProgramSetup.h"
@@ -88,8 +89,11 @@ frmQuiltmap::frmQuiltmap(Prompter* prompter)
     m_locator = new QLabel(this);
     m_locator->setObjectName(QStringLiteral("labLocator"));
     statusBar()->addPermanentWidget(m_locator);
-    connect(txtLat, &QLineEdit::textChanged, this, [this] { UpdateLocatorStatus(); });
-    connect(txtLong, &QLineEdit::textChanged, this, [this] { UpdateLocatorStatus(); });
+    for (QLineEdit* field : {txtLat, txtLong})
+        connect(field, &QLineEdit::textChanged, this, [this] { UpdateFieldStatus(); });
+    for (QComboBox* list : {cmbScale, cmbType, cmbWidth, cmbHeight})
+        connect(list, &QComboBox::currentIndexChanged, this, [this] { UpdateFieldStatus(); });
+    connect(optCentre, &QRadioButton::toggled, this, [this] { UpdateFieldStatus(); });
     statusBar()->setSizeGripEnabled(true);
     qApp->installEventFilter(this);
 }
@@ -235,7 +239,10 @@ void frmQuiltmap::CreateMenus()
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
     QAction* mnuClearTileLibrary = mnuOptions->addAction(QStringLiteral("&Clear Tile Library"));
     mnuClearTileLibrary->setObjectName(QStringLiteral("mnuClearTileLibrary"));
-    connect(mnuClearTileLibrary, &QAction::triggered, this, [this] { m_maker->ClearTileLibrary(); });
+    connect(mnuClearTileLibrary, &QAction::triggered, this, [this] {
+        m_maker->ClearTileLibrary();
+        UpdateFieldStatus();
+    });
 
     QMenu* mnuFileNames = mnuOptions->addMenu(QStringLiteral("&Make File Names..."));
     mnuFileNames->setObjectName(QStringLiteral("mnuFileNames"));
@@ -343,6 +350,7 @@ bool frmQuiltmap::Load()
     m_hostFolder = folders.Host;
     m_maker->SetTileLibraryFolder(folders.TileLibrary);
     m_maker->SetMapsFolder(folders.Maps);
+    UpdateFieldStatus();
 
     ApplyStoredSettings();
     AddToHostTools(m_hostFolder, Title, QCoreApplication::applicationFilePath());
@@ -434,12 +442,28 @@ bool frmQuiltmap::ApplyGridLocator(const QString& locator, bool fit)
     return true;
 }
 
-void frmQuiltmap::UpdateLocatorStatus()
+void frmQuiltmap::UpdateFieldStatus()
 {
     const CoordinateCheck latitude = CheckCoordinateText(txtLat->text(), false);
     const CoordinateCheck longitude = CheckCoordinateText(txtLong->text(), true);
     const bool valid = latitude.Valid && !latitude.Empty && longitude.Valid && !longitude.Empty;
-    m_locator->setText(valid ? QStringLiteral("Locator ") + LocatorOf(latitude.Value, longitude.Value, 6) : QString());
+    m_statusLine.Locator = valid ? LocatorOf(latitude.Value, longitude.Value, 6) : QString();
+    if (!m_maker->Downloading()) {
+        MapRequest request;
+        TileGrid grid;
+        m_statusLine.Cost.reset();
+        if (valid && BuildTileGrid(Choices(), latitude.Value, longitude.Value, request, grid))
+            m_statusLine.Cost = CountMapCost(GridTiles(request, grid), m_maker->TileLibraryFolder());
+    }
+    ShowStatusLine();
+}
+
+void frmQuiltmap::ShowStatusLine()
+{
+    const StatusLineTexts texts = LayOutStatusLine(m_statusLine);
+    m_status->setText(texts.Message);
+    m_progress->setText(texts.Work);
+    m_locator->setText(texts.Locator);
 }
 
 void frmQuiltmap::ShowAbout()
@@ -656,12 +680,25 @@ void frmQuiltmap::PreviewChanged()
 
 void frmQuiltmap::ShowTransferStatus(const QString& text)
 {
-    m_status->setText(text);
+    m_statusLine.Transfer = text;
+    ShowStatusLine();
 }
 
 void frmQuiltmap::ShowProgress(const QString& text)
 {
-    m_progress->setText(text);
+    m_statusLine.Progress = text;
+    m_statusLine.SecondsLeft = -1;
+    // A download's end: the tile library has changed.
+    if (text.isEmpty())
+        UpdateFieldStatus();
+    else
+        ShowStatusLine();
+}
+
+void frmQuiltmap::ShowTimeLeft(int seconds)
+{
+    m_statusLine.SecondsLeft = seconds;
+    ShowStatusLine();
 }
 
 void frmQuiltmap::SetBusyPointer(bool busy)
