@@ -7,15 +7,9 @@
 namespace {
 
 // A tile every server of the program's kind has: Seattle, aerial photo at 64 metres/pixel.
-TileKey SampleTile()
+TileAddress SampleTile()
 {
-    TileKey tile;
-    tile.ImageType = 1;
-    tile.ScaleCode = 16;
-    tile.Zone = 10;
-    tile.X = 42;
-    tile.Y = 411;
-    return tile;
+    return TileAddress{1, 16, 10, 42, 411};
 }
 
 }  // namespace
