@@ -18,7 +18,9 @@ constexpr int kListenBacklog = 1024;
 
 thread_local std::chrono::steady_clock::time_point tRequestStart;
 
-std::string Timestamp()
+}  // namespace
+
+std::string LogTimestamp()
 {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -30,6 +32,8 @@ std::string Timestamp()
              utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
     return text;
 }
+
+namespace {
 
 // Control characters in a logged request are shown escaped: the log stays one line a request.
 std::string Printable(const std::string& text)
@@ -77,9 +81,14 @@ TileHttpServer::TileHttpServer(TileService& service, bool log) : m_service(servi
         TileAnswer answer = m_service.Answer(question == std::string::npos ? std::string_view() : std::string_view(target).substr(question + 1));
         response.status = answer.Status;
         response.set_header("X-Cache", answer.CacheHit ? "hit" : "miss");
+        response.set_header("Cache-Control", answer.Status == 200
+                                                 ? "public, max-age=" + std::to_string(answer.MaxAge)
+                                                 : std::string("no-store"));
         response.set_content(std::move(answer.Body), answer.ContentType.c_str());
     });
     m_server->set_error_handler([](const httplib::Request&, httplib::Response& response) {
+        if (!response.has_header("Cache-Control"))
+            response.set_header("Cache-Control", "no-store");
         if (response.body.empty()) {
             const std::string text = response.status == 404 ? "Not found: this server answers /tile.ashx?T=&S=&X=&Y=&Z= only.\n"
                                                             : "The request could not be served.\n";
@@ -92,7 +101,7 @@ TileHttpServer::TileHttpServer(TileService& service, bool log) : m_service(servi
             const std::string cache = response.get_header_value("X-Cache");
             char numbers[64];
             snprintf(numbers, sizeof numbers, " %d %.1f ms", response.status, ms);
-            const std::string line = Timestamp() + " " + Printable(request.method) + " " + Printable(request.target) +
+            const std::string line = LogTimestamp() + " " + Printable(request.method) + " " + Printable(request.target) +
                                      numbers + (cache.empty() ? "" : " cache-" + cache) + "\n";
             fwrite(line.data(), 1, line.size(), stderr);
         });

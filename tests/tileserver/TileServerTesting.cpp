@@ -19,6 +19,18 @@ RunningTileServer::RunningTileServer(std::unique_ptr<TileSource> photo, std::uni
                                      const std::string& cache, int workers)
     : m_service(std::move(photo), std::move(topo), TileCache(cache), workers), m_http(m_service, false)
 {
+    Start();
+}
+
+RunningTileServer::RunningTileServer(std::unique_ptr<SourceChain> photo, std::unique_ptr<SourceChain> topo,
+                                     const std::string& cache, int workers)
+    : m_service(std::move(photo), std::move(topo), TileCache(cache), workers), m_http(m_service, false)
+{
+    Start();
+}
+
+void RunningTileServer::Start()
+{
     std::string error;
     if (m_http.Bind("127.0.0.1", 0, error))
         m_thread = std::thread([this] { m_http.Run(); });

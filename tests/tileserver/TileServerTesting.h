@@ -15,6 +15,8 @@ class RunningTileServer {
 public:
     RunningTileServer(std::unique_ptr<TileSource> photo, std::unique_ptr<TileSource> topo, const std::string& cache,
                       int workers = 2);
+    RunningTileServer(std::unique_ptr<SourceChain> photo, std::unique_ptr<SourceChain> topo, const std::string& cache,
+                      int workers = 2);
     ~RunningTileServer();
 
     int Port() const { return m_http.Port(); }
@@ -23,6 +25,7 @@ public:
     httplib::Result Get(const std::string& path);
 
 private:
+    void Start();
     TileService m_service;
     TileHttpServer m_http;
     std::thread m_thread;
