@@ -36,7 +36,7 @@ std::string ResolveSourceName(const std::string& name)
 // Both image types share one copy of the embedded data.
 struct SharedEmbedded : TileSource {
     std::shared_ptr<CoastSource> Inner;
-    RenderResult Render(const TileRequest& tile, RgbImage& image) override { return Inner->Render(tile, image); }
+    RenderResult Render(const TileAddress& tile, RgbImage& image) override { return Inner->Render(tile, image); }
     std::string CacheKey() const override { return Inner->CacheKey(); }
     std::string Describe() const override { return Inner->Describe(); }
     bool Ready() const override { return Inner->Ready(); }

@@ -25,7 +25,7 @@ public:
     // Over data already in hand (tests); `full` when given stands for the full resolution.
     explicit CoastSource(std::shared_ptr<const CoastData> data, std::shared_future<Prepared> full = {});
 
-    RenderResult Render(const TileRequest& tile, RgbImage& image) override;
+    RenderResult Render(const TileAddress& tile, RgbImage& image) override;
     std::string CacheKey() const override;
     std::string Describe() const override;
     bool Ready() const override;

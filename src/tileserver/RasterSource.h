@@ -16,7 +16,7 @@ public:
     // dataset named by a URL is opened when a tile first needs it: its server may be down now.
     static std::unique_ptr<RasterSource> Open(const std::string& name, std::string& error);
 
-    RenderResult Render(const TileRequest& tile, RgbImage& image) override;
+    RenderResult Render(const TileAddress& tile, RgbImage& image) override;
     std::string CacheKey() const override;
     std::string Describe() const override { return m_name; }
     // Reads through the network (a URL or a description of a web service).

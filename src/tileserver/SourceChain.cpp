@@ -56,7 +56,7 @@ void SourceChain::Record(size_t i, const RenderResult& result)
         m_log(line);
 }
 
-SourceChain::Drawn SourceChain::Render(const TileRequest& tile, RgbImage& image)
+SourceChain::Drawn SourceChain::Render(const TileAddress& tile, RgbImage& image)
 {
     Drawn drawn;
     drawn.Result = {false, "No source could be asked for the tile.", 502};

@@ -36,7 +36,7 @@ public:
         bool Final = false;   // drawn by the source that ought to draw it: false after an earlier
                               // source failed or was skipped, or when the drawing is provisional
     };
-    Drawn Render(const TileRequest& tile, RgbImage& image);
+    Drawn Render(const TileAddress& tile, RgbImage& image);
 
     // Names the chain in the disk cache.
     std::string CacheKey() const;

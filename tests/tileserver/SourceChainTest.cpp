@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 struct ScriptedSource : TileSource {
     std::string Does = "ok";  // ok, outside, fail, down, throw
     int Asked = 0;
-    RenderResult Render(const TileRequest&, RgbImage& image) override
+    RenderResult Render(const TileAddress&, RgbImage& image) override
     {
         ++Asked;
         if (Does == "throw")
@@ -181,7 +181,7 @@ TEST(SourceChain, EmbeddedTopographicMapFillsWaterAndDrawsWideShores)
         return double(std::count(image.Pixels.begin(), image.Pixels.end(), colour)) / double(image.Pixels.size());
     };
     // Lake Michigan's middle and Iowa at 16 m/pixel.
-    const struct { const char* Where; TileRequest Tile; Rgb Mostly; } places[] = {
+    const struct { const char* Where; TileAddress Tile; Rgb Mostly; } places[] = {
         {"Lake Michigan", {2, 14, 16, 156, 1519}, CoastSource::kMapWater},
         {"Iowa", {2, 14, 15, 140, 1453}, kPaper},
     };
