@@ -117,7 +117,7 @@ int main(int argc, char** argv)
     const std::string photoName = photo->Describe(), topoName = topo->Describe();
     TileLifetime lifetime;
     lifetime.MaxAge = options.MaxAge;
-    TileService service(std::move(photo), std::move(topo), TileCache(cache), workers, lifetime);
+    TileService service(std::move(photo), std::move(topo), TileCache(cache), workers, lifetime, options.MaxQueue);
     TileHttpServer server(service);
     if (!server.Bind(options.Host, options.Port, error)) {
         fprintf(stderr, "quiltmap-tileserver: %s (is another tile server running there?)\n", error.c_str());

@@ -48,7 +48,7 @@ bool ReadChain(const std::string& text, std::vector<std::string>& names)
 const char* ServerUsage()
 {
     return "Usage: quiltmap-tileserver [--listen HOST:PORT] [--photo A,B,...] [--topo A,B,...] [--offline]\n"
-           "                           [--cache DIR] [--workers N] [--max-age SECONDS]\n"
+           "                           [--cache DIR] [--workers N] [--max-queue N] [--max-age SECONDS]\n"
            "\n"
            "Serves Quiltmap's map tiles: GET /tile.ashx?T=type&S=scale&X=x&Y=y&Z=zone.\n"
            "\n"
@@ -64,6 +64,7 @@ const char* ServerUsage()
            "  --cache DIR         rendered tiles and the embedded map's data\n"
            "                      (default $XDG_CACHE_HOME/quiltmap-tileserver)\n"
            "  --workers N         tiles rendered at once (default: one per processor)\n"
+           "  --max-queue N       renders waiting for a worker; past that the answer is 503 (default 4 per worker)\n"
            "  --max-age SECONDS   how long caches may keep a tile (default 604800, a week)\n"
            "  --help              this text\n"
            "  --version           the version\n";
@@ -108,7 +109,7 @@ ServerOptionsResult ParseServerOptions(const std::vector<std::string>& arguments
             continue;
         }
         if (name != "--listen" && name != "--photo" && name != "--topo" && name != "--cache" && name != "--workers" &&
-            name != "--max-age")
+            name != "--max-age" && name != "--max-queue")
             return fail("unknown argument \"" + name + "\"");
         if (!hasValue) {
             if (i + 1 >= arguments.size())
@@ -119,6 +120,8 @@ ServerOptionsResult ParseServerOptions(const std::vector<std::string>& arguments
             return fail("--listen needs HOST:PORT with a port from 1 to 65535, not \"" + value + "\"");
         if (name == "--workers" && !ReadNumber(value, 1, 256, result.Options.Workers))
             return fail("--workers needs a whole number from 1 to 256, not \"" + value + "\"");
+        if (name == "--max-queue" && !ReadNumber(value, 1, 100000, result.Options.MaxQueue))
+            return fail("--max-queue needs a whole number from 1 to 100000, not \"" + value + "\"");
         if (name == "--max-age" && !ReadNumber(value, 0, 365 * 24 * 3600, result.Options.MaxAge))
             return fail("--max-age needs a whole number of seconds from 0 to 31536000, not \"" + value + "\"");
         if (name == "--cache" && value.empty())

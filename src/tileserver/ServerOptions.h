@@ -4,7 +4,7 @@
 #include <vector>
 
 // quiltmap-tileserver [--listen HOST:PORT] [--photo A,B,...] [--topo A,B,...] [--offline] [--cache DIR]
-//                     [--workers N] [--max-age SECONDS]
+//                     [--workers N] [--max-queue N] [--max-age SECONDS]
 struct ServerOptions {
     static constexpr const char* kEmbedded = "embedded";
     std::string Host = "127.0.0.1";
@@ -15,6 +15,7 @@ struct ServerOptions {
     bool Offline = false;  // no source that needs the network
     std::string Cache;     // empty: the per-user cache folder
     int Workers = 0;       // 0: one per processor
+    int MaxQueue = 0;      // renders waiting for a worker; 0: four per worker
     int MaxAge = 7 * 24 * 3600;  // seconds caches may keep a tile
 };
 

@@ -41,6 +41,7 @@ void SourceChain::Record(size_t i, const RenderResult& result)
                 line = "source " + name + " is back";
         } else {
             ++state.Failures;
+            ++state.AllFailures;
             if (wasSkipped || result.Unreachable || state.Failures >= kFailuresToSkip) {
                 state.Skipped = true;
                 state.TrialAt = m_clock() + kTrialDelay;
@@ -123,4 +124,20 @@ bool SourceChain::Ready() const
         if (!link.Source->Ready())
             return false;
     return true;
+}
+
+bool SourceChain::Serving() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (const State& state : m_states)
+        if (!state.Skipped)
+            return true;
+    return false;
+}
+
+void SourceChain::CountFailures(std::map<std::string, uint64_t>& counts) const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (size_t i = 0; i < m_links.size(); ++i)
+        counts[m_links[i].Name] += m_states[i].AllFailures;
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -43,11 +44,16 @@ public:
     std::string Describe() const;
     // Every source's data is prepared.
     bool Ready() const;
+    // Some source is not skipped: the chain draws tiles, if perhaps not from its first source.
+    bool Serving() const;
+    // Failures so far, added to `counts` by source name.
+    void CountFailures(std::map<std::string, uint64_t>& counts) const;
     const std::vector<Link>& Links() const { return m_links; }
 
 private:
     struct State {
-        int Failures = 0;
+        int Failures = 0;  // running
+        uint64_t AllFailures = 0;
         bool Skipped = false;
         bool OnTrial = false;
         std::chrono::steady_clock::time_point TrialAt;
@@ -59,6 +65,6 @@ private:
     std::vector<Link> m_links;
     Log m_log;
     Clock m_clock;
-    std::mutex m_lock;
+    mutable std::mutex m_lock;
     std::vector<State> m_states;
 };

@@ -1,8 +1,3 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -221,19 +216,8 @@ TEST(TileServer, RepeatedRequestIsReadFromTheCacheAndSourcesDoNotShareIt)
 
 TEST(TileServer, WebSourceThatRefusesConnectionsGives502AndNothingIsCached)
 {
-    // A port that was free a moment ago: nothing listens there now.
-    int closedPort = 0;
-    {
-        const int probe = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), length), 0);
-        ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        closedPort = ntohs(address.sin_port);
-        close(probe);
-    }
+    const int closedPort = FreePort();  // nothing listens there now
+    ASSERT_GT(closedPort, 0);
     QTemporaryDir folder;
     const std::string description = folder.filePath("refusing.xml").toStdString();
     std::ofstream(description) << "<GDAL_WMS><Service name=\"TMS\"><ServerUrl>http://127.0.0.1:" << closedPort
