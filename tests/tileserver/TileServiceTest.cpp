@@ -16,53 +16,36 @@ struct GatedSource : TileSource {
     std::condition_variable Changed;
     bool Open = true, Throws = false, Prepared = true;
     int Entered = 0;
-    RenderResult Render(const TileAddress&, RgbImage& image) override
+    RenderResult Render(const TileAddress&, RgbImage&) override
     {
         std::unique_lock<std::mutex> lock(Lock);
-        ++Entered;
-        Changed.notify_all();
+        ++Entered, Changed.notify_all();
         Changed.wait(lock, [this] { return Open; });
         if (Throws)
             throw std::runtime_error("broken");
-        image.Fill({200, 40, 40});
         return {};
     }
     std::string CacheKey() const override { return "gated"; }
     std::string Describe() const override { return "gated"; }
     bool Ready() const override { return Prepared; }
-    void Set(bool open)
-    {
-        std::lock_guard<std::mutex> lock(Lock);
-        Open = open;
-        Changed.notify_all();
-    }
-    void AwaitEntered(int count)
-    {
-        std::unique_lock<std::mutex> lock(Lock);
-        Changed.wait(lock, [&] { return Entered >= count; });
-    }
+    void Set(bool open) { std::lock_guard<std::mutex> lock(Lock); Open = open, Changed.notify_all(); }
 };
 
 // One worker, room for one waiting render.
 class TileServiceTest : public ::testing::Test {
 protected:
-    TileServiceTest()
-        : source(new GatedSource),
-          server(std::make_unique<SourceChain>(std::unique_ptr<TileSource>(source)),
-                 std::make_unique<SourceChain>(std::make_unique<GatedSource>()), cache.path().toStdString(), 1, 1)
-    {
-    }
     static std::string Tile(int x) { return "/tile.ashx?T=1&S=14&X=" + std::to_string(x) + "&Y=1647&Z=10"; }
     std::string Metric(const std::string& name)
     {
         const std::string text = server.Get("/metrics")->body;
-        const size_t at = text.find("\n" + name + " ");
-        return at == std::string::npos ? "" : text.substr(at + name.size() + 2, text.find('\n', at + 1) - at - name.size() - 2);
+        const size_t at = text.find("\n" + name + " ") + name.size() + 2;
+        return at < name.size() + 2 ? "" : text.substr(at, text.find('\n', at) - at);
     }
 
     QTemporaryDir cache;
-    GatedSource* source;
-    RunningTileServer server;
+    GatedSource* source = new GatedSource;
+    RunningTileServer server{std::make_unique<SourceChain>(std::unique_ptr<TileSource>(source)),
+                             std::make_unique<SourceChain>(std::make_unique<GatedSource>()), cache.path().toStdString(), 1, 1};
 };
 
 TEST_F(TileServiceTest, CacheHeadersConditionalRequestsAndHead)
@@ -116,7 +99,10 @@ TEST_F(TileServiceTest, HealthMetricsCoalescingQueueAndAThrowingSource)
     std::vector<std::optional<httplib::Result>> answers(50);
     for (auto& answer : answers)
         clients.emplace_back([&] { answer.emplace(server.Get(Tile(171))); });
-    source->AwaitEntered(1);
+    {
+        std::unique_lock<std::mutex> lock(source->Lock);
+        source->Changed.wait(lock, [this] { return source->Entered == 1; });
+    }
     EXPECT_EQ(server.Get("/health")->status, 200);
     // A second tile waits for the worker; a third finds the queue full.
     std::optional<httplib::Result> queued;
