@@ -112,11 +112,15 @@ RenderResult RasterSource::Render(const TileAddress& tile, RgbImage& image)
     std::string error;
     std::unique_ptr<Handle> source = Take(error);
     if (!source) {
-        // GDAL remembers what it found at a URL; the next trial asks the server afresh.
-        if (IsUrl(m_name))
-            VSICurlPartialClearCache(m_name.c_str());
         RenderResult failed{false, "The source " + m_name + " cannot be opened: " + error};
         failed.Unreachable = SaysUnreachable(error);
+        if (IsUrl(m_name)) {
+            // GDAL does not say why a URL did not open (no answer, or no dataset there); either
+            // way the server cannot deliver now. GDAL also remembers what it found at the URL:
+            // the next trial asks afresh.
+            failed.Unreachable = true;
+            VSICurlPartialClearCache(m_name.c_str());
+        }
         return failed;
     }
 
