@@ -39,6 +39,7 @@ struct MakeJob {
     bool Overwrite = false;
     bool GisFiles = false;
     bool Quiet = false;
+    QString Note;            // said before the download
     MapRequest Request;      // worked out from the above
     TileGrid Grid;
 };
@@ -222,7 +223,7 @@ std::optional<MakeJob> ReadArguments(const QStringList& arguments, QString& prob
         job.Latitude = latitude.Value;
         job.Longitude = longitude.Value;
         if (job.Description.isEmpty())
-            job.Description = DefaultDescription(parser.value(lat), parser.value(lon), job.Lists.ReferenceIsCentre);
+            job.Description = DefaultDescription(job.LatitudeText, job.LongitudeText, job.Lists.ReferenceIsCentre);
     } else if (!ReadLocator(parser, locator, tiles, metres, job, problem)) {
         return std::nullopt;
     }
@@ -265,6 +266,7 @@ bool ReadLocator(const QCommandLineParser& parser, const QCommandLineOption& loc
     }
     if (job.Description.isEmpty())
         job.Description = square.Locator;
+    job.Note = ZoneEdgeNote(square);
     return true;
 }
 
@@ -272,21 +274,25 @@ bool ReadLocator(const QCommandLineParser& parser, const QCommandLineOption& loc
 class CommandLinePrompter : public Prompter {
 public:
     CommandLinePrompter(const MakeOutput& output, const MakeJob& job, std::function<void(const QString&)> tileError)
-        : m_output(output), m_overwriteQuestion(OverwriteQuestion(NameFromDescription(job.Description))),
-          m_overwrite(job.Overwrite), m_tileError(std::move(tileError))
+        : m_output(output), m_overwrite(job.Overwrite), m_tileError(std::move(tileError))
     {
     }
 
-    bool AskYesNo(const QString& text) override
+    // The warnings were printed before the download; a map of the same name is replaced as
+    // --overwrite says.
+    bool Ask(Question question, const QString&) override
     {
-        // After the download only two questions come: whether to save (yes), and whether to
-        // replace a map of the same name (as --overwrite says).
-        if (text != m_overwriteQuestion)
+        switch (question) {
+        case Question::OverwriteMap:
+        case Question::OverwriteWithTilesMissing:
+            m_overwriteRefused = !m_overwrite;
+            return m_overwrite;
+        case Question::GoOnAfterFailures:
+            return false;
+        default:
             return true;
-        m_overwriteRefused = !m_overwrite;
-        return m_overwrite;
+        }
     }
-    bool AskOkCancel(const QString&) override { return true; }
     void Inform(const QString&) override {}
     void Warn(const QString& text) override
     {
@@ -300,7 +306,6 @@ public:
 
 private:
     const MakeOutput& m_output;
-    QString m_overwriteQuestion;
     bool m_overwrite;
     std::function<void(const QString&)> m_tileError;
     bool m_overwriteRefused = false;
@@ -403,6 +408,8 @@ int Make(const MakeJob& job, const MakeOutput& output)
 
     const MapRequest& request = job.Request;
     const TileGrid& grid = job.Grid;
+    if (!job.Note.isEmpty())
+        output.Err(Program + QStringLiteral(": note: ") + job.Note + u'\n');
     for (const QString& warning : {ResolutionWarning(request.ImageType, grid.MetresPerPixel),
                                    ZoneCrossingWarning(grid.BottomLeft.Longitude, grid.TopRight.Longitude)})
         if (!warning.isEmpty())

@@ -243,7 +243,7 @@ void MapMaker::Impl::FinishDownload()
     Form.ShowProgress(QString());
     Form.ShowTransferStatus(QStringLiteral("All %1 tiles done.").arg(int(Request.TilesWide) * int(Request.TilesHigh)));
 
-    if (Ask.AskYesNo(QStringLiteral("Do you want to save the map?"))) {
+    if (Ask.Ask(Question::SaveMap, QStringLiteral("Do you want to save the map?"))) {
         const SaveRequest save = SaveRequestFor(Grid, Request.Description, MapsFolder, FileNameOption, GisFiles);
         const QString saved = SaveMap(Picture.Map(), save, Ask, Now);
         if (!saved.isEmpty())
@@ -414,7 +414,7 @@ void MapMaker::ClearTileLibrary()
         d->Ask.Inform(QStringLiteral("There aren't any tiles in the 'Tile Library' folder."));
         return;
     }
-    if (!d->Ask.AskYesNo(QStringLiteral(
+    if (!d->Ask.Ask(Question::ClearTileLibrary, QStringLiteral(
             "Do you really want to delete all the tiles in the 'Tile Library' folder?")))
         return;
 

@@ -95,6 +95,9 @@ TEST_F(QuiltmapMakeTest, BadArgumentsAreRefusedWithTheUsageAndNothingIsTouched)
         {{"--lat", "91", "--long", "122", "--quiet"}, "--lat 91: I can't make that into a valid latitude."},
         {{"--lat", "47", "--long", "180.01"}, "--long 180.01: I can't make that into a valid longitude."},
         {{"--lat", "4 7", "--long", "122"}, "--lat 4 7: I can't make that into a valid latitude."},
+        {{"--lat", "33.51.00S", "--long", "122"}, "--lat 33.51.00S: I can't make that into a valid latitude. Type degrees north"},
+        {{"--lat", "47", "--long", "151.12.00E"}, "--long 151.12.00E: I can't make that into a valid longitude. Type"},
+        {{"--lat", "&H2F", "--long", "5E"}, "--lat &H2F: I can't make that into a valid latitude."},
         {{"--lat", "47", "--long", "122", "--locator", "CN87"}, "Give either --lat and --long or --locator, not both."},
         {{"--locator", "CN8"}, "--locator: 'CN8' is not a grid locator."},
         {{"--locator", "JJ00"}, "--locator: The grid square JJ00 lies east of Greenwich."},
@@ -227,10 +230,18 @@ TEST_F(QuiltmapMakeTest, ResolutionAndZoneWarningsArePrinted)
 TEST_F(QuiltmapMakeTest, LocatorMapsAndGisFiles)
 {
     ASSERT_TRUE(WriteFile(program.path() + "/Quiltmap.INI", "[SETUP]\r\nGIS_FILES=True\r\n"));
+    const Outcome edge = Make({"--locator", "DN00ax", "--quiet"});
+    EXPECT_EQ(edge.status, MakeOk) << edge.err.toStdString();
+    EXPECT_TRUE(edge.err.startsWith("quiltmap-make: note: The grid square DN00ax reaches the edge of UTM zone 11."));
+    // The window's default description, from the normal form.
+    EXPECT_EQ(Make({"--lat", "47.5", "--long", "122.21.07N", "--tiles", "1x1", "--quiet"}).status, MakeBadArguments);
+    EXPECT_EQ(Make({"--lat", "47.5", "--long", "122.21.07w", "--tiles", "1x1", "--quiet"}).out,
+              maps + "47.05.00N122.21.07 (centre).JPG\n");
+    const int before = server.RequestCount();
     const Outcome run = Make({"--locator", "fn31PR47", "--quiet"});
     EXPECT_EQ(run.status, MakeOk) << run.err.toStdString();
     EXPECT_EQ(run.out, maps + "FN31pr47.JPG\n");
-    EXPECT_EQ(server.RequestCount(), 16);   // 1 m a pixel, 4 x 4 tiles: see the locator tests
+    EXPECT_EQ(server.RequestCount() - before, 16);   // 1 m a pixel, 4 x 4 tiles: see the locator tests
     for (const char* extension : {".JGW", ".PRJ", ".KML", ".JPG.aux.xml"})
         EXPECT_TRUE(QFileInfo::exists(maps + "FN31pr47" + extension)) << extension;
     EXPECT_TRUE(ReadFile(maps + "FN31pr47.INF").endsWith("\r\nFN31pr47\r\n"));
@@ -261,7 +272,7 @@ TEST(QuiltmapMakeProgram, ExitStatusAndStreams)
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 2);
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
-    EXPECT_TRUE(process.readAllStandardError().startsWith("quiltmap-make: --long 181: I can't make that into a valid longitude.\n"));
+    EXPECT_TRUE(process.readAllStandardError().startsWith("quiltmap-make: --long 181: I can't make that into a valid longitude. "));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QString>
 #include <gtest/gtest.h>
 
+#include "CoordinateEntry.h"
 #include "FakeMapForm.h"
 #include "MapRequest.h"
 #include "ScriptedPrompter.h"
@@ -117,13 +118,12 @@ TEST(StartMapDownload, MapAcrossAZoneBoundaryIsAskedFor)
 // description offers a default built from the fields as written back; a typed one is trimmed.
 TEST(PressDownload, FieldsThenDescriptionThenStart)
 {
-    const QString refused = "I can't make that into a valid %1.";
     const QString offer = "You have not input description. Do you wisth to use a default description of '%1'?";
     const struct { const char *lat, *lon, *typed; bool centre; QString refusal; const char* offered; bool answer;
                    std::optional<Field> focused; const char* description; } cases[] = {
-        {"91", "200", "Arctic", true, refused.arg("latitude"), nullptr, true, Field::Latitude, nullptr},
-        {"", "105", "Arctic", true, refused.arg("latitude"), nullptr, true, Field::Latitude, nullptr},
-        {"40", "  ", "Arctic", true, refused.arg("longitude"), nullptr, true, Field::Longitude, nullptr},
+        {"91", "200", "Arctic", true, CoordinateRefusal(false), nullptr, true, Field::Latitude, nullptr},
+        {"", "105", "Arctic", true, CoordinateRefusal(false), nullptr, true, Field::Latitude, nullptr},
+        {"40", "  ", "Arctic", true, CoordinateRefusal(true), nullptr, true, Field::Longitude, nullptr},
         {"85", "105", "Arctic", true, "", nullptr, true, std::nullopt, nullptr},
         {"40", "105", "   ", true, "", "40.00.00N/105.00.00 (centre)", false, Field::Description, nullptr},
         {"47.36.37", "122.21.07", "", false, "", "47.36.37N/122.21.07 (corner)", true, std::nullopt,
