@@ -7,6 +7,7 @@
 #include "CoordinateEntry.h"
 #include "FakeMapForm.h"
 #include "MapRequest.h"
+#include "TileAddress.h"
 #include "ScriptedPrompter.h"
 
 namespace {
@@ -146,6 +147,29 @@ TEST(PressDownload, FieldsThenDescriptionThenStart)
         EXPECT_EQ(form.Texts[Field::Description], c.description && c.offered ? c.offered : c.typed);
         if (c.description) { EXPECT_EQ(request.Description, c.description); }
         EXPECT_EQ(grid.Column, c.description ? -1 : TileGrid().Column);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Maps at the far corners of what the grid makes (a zone's east edge at 47 N, at the equator and
+// at 84 N, 512 m a pixel, 8 x 8 tiles): the tile service takes every tile they ask for.
+TEST(BuildTileGrid, EveryTileOfTheWidestMapsIsWithinTheServiceRange)
+{
+    const struct { double latitude, longitude; bool centre; } cases[] = {
+        {47.0, -(120 + 10 / 60.0), true}, {0.0, -117.0001, false}, {84.0, -117.0001, false}, {84.0, -122.9999, true}};
+    for (const auto& c : cases) {
+        ListChoices lists{9, 7, 7, 1, c.centre};
+        MapRequest request;
+        TileGrid grid;
+        ASSERT_TRUE(BuildTileGrid(lists, c.latitude, c.longitude, request, grid)) << c.latitude;
+        for (int column = 0; column < 8; ++column)
+            for (int row = 0; row < 8; ++row) {
+                const TileAddress tile{2, grid.ScaleCode, grid.Zone, grid.FirstTileX + column, grid.FirstTileY + row};
+                EXPECT_EQ(ParseTileQuery(TileQuery(tile)).Error, "") << c.latitude << " " << column << " " << row;
+            }
     }
 }
 
