@@ -368,6 +368,7 @@ void frmQuiltmap::ApplyStoredSettings()
 
     m_maker->SetGisFiles(StoredGisFiles(ini));
     mnuGisFiles->setChecked(m_maker->GisFiles());
+    m_maker->SetTransferTimeout(StoredTimeout(ini) * 1000);
     m_maker->SetTileServer(ResolveTileServer(StoredTileServer(ini),
                                              qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
 }

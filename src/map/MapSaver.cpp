@@ -142,6 +142,23 @@ QString NameFromDescription(const QString& description)
     return name.mid(start);
 }
 
+QString NoTileText()
+{
+    return QStringLiteral("No map saved: no tile could be had.");
+}
+
+QString MapsFolderProblem(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QStringLiteral("The Maps folder '%1' does not exist.").arg(folder);
+    if (!info.isDir())
+        return QStringLiteral("The Maps folder '%1' is not a folder.").arg(folder);
+    if (!info.isWritable())
+        return QStringLiteral("The Maps folder '%1' cannot be written.").arg(folder);
+    return QString();
+}
+
 bool MapExists(const QString& basePath)
 {
     return QFileInfo(basePath + QStringLiteral(".JPG")).isFile() ||

@@ -38,6 +38,12 @@ QString HostText(const QString& description);
 // and "..", which are no files at all).
 QString NameFromDescription(const QString& description);
 
+// "No map saved: no tile could be had."
+QString NoTileText();
+
+// Why maps cannot be saved into folder (missing, not a folder, not writable), or empty.
+QString MapsFolderProblem(const QString& folder);
+
 // A map counts as existing when either file of its pair (".JPG", ".INF") is there.
 bool MapExists(const QString& basePath);
 
