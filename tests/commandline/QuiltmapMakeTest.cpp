@@ -113,6 +113,7 @@ TEST_F(QuiltmapMakeTest, BadArgumentsAreRefusedWithTheUsageAndNothingIsTouched)
         {{"--lat", "47", "--long", "122", "--description", longText}, "--description: at most 30 characters"},
         {{"--lat", "47", "--long", "122", "--tile-server", "ftp://host"}, "--tile-server ftp://host: give the server's base URL"},
         {{"--lat", "47", "--long", "122", "--bogus"}, "Unknown option 'bogus'."},
+        {{"--lat", "47", "--long", "122", "--timeout", "0"}, "--timeout 0: give the seconds a tile request may take"},
         {{"--lat", "47", "--long", "122", "extra"}, "Unexpected argument 'extra'."},
     };
     for (const auto& c : cases) {
@@ -208,6 +209,38 @@ TEST_F(QuiltmapMakeTest, AnExistingMapIsKeptWithoutOverwrite)
     EXPECT_EQ(timed.status, MakeOk);
     EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(maps) + "\\d{4}(-\\d\\d){5}\\.JPG\n$")
                     .match(timed.out).hasMatch()) << timed.out.toStdString();
+}
+
+// Tiles that cannot be had: no map without any; an existing map kept unless --allow-missing;
+// three failures alike in a row stop the run with that error.
+TEST_F(QuiltmapMakeTest, MissingTilesAndFailuresAlike)
+{
+    const TileGrid grid = SeattleGrid();
+    const int x = grid.FirstTileX, y = grid.FirstTileY;
+    const std::vector<std::pair<int, int>> all;   // every tile
+    const struct { QStringList more; std::vector<std::pair<int, int>> failing; int status, requests; const char* said; QByteArray inf; } cases[] = {
+        {{"--tiles", "2x1", "--overwrite"}, all, MakeNotFetched, 2, "quiltmap-make: no map saved: no tile could be had\n", "old"},
+        {{"--tiles", "2x2", "--overwrite"}, all, MakeNotFetched, 3,
+         "quiltmap-make: stopped: 3 tiles in a row failed with An error occurred - 500", "old"},
+        {{"--tiles", "2x2", "--overwrite"}, {{x, y + 1}, {x + 1, y}}, MakeNotFetched, 4,
+         "quiltmap-make: no map saved: 2 of 4 tiles missing; the map called 'Home' is kept (give --allow-missing", "old"},
+        {{"--tiles", "2x2", "--overwrite", "--allow-missing"}, {{x, y + 1}, {x + 1, y}}, MakeTilesMissing, 4,
+         "map saved, 2 tiles missing", "Home\r\n"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteFile(maps + "Home.INF", "old"));
+        TestTileServer failing;
+        ASSERT_TRUE(failing.Start());
+        for (const auto& [tileX, tileY] : c.failing) failing.SetAnswer(tileX, tileY, TileAnswer::Status(500));
+        if (c.failing.empty()) failing.SetDefaultAnswer(TileAnswer::Status(500));
+        QDir(library).removeRecursively();
+        const Outcome run = Make(Seattle.mid(0, 4) + QStringList{"--metres", "4"} + c.more + QStringList{"--description", "Home", "--quiet", "--tile-server",
+                                                                  failing.BaseUrl().toString()}, false, false);
+        EXPECT_EQ(run.status, c.status) << run.err.toStdString();
+        EXPECT_EQ(failing.RequestCount(), c.requests);
+        EXPECT_TRUE(run.err.contains(c.said)) << run.err.toStdString();
+        EXPECT_TRUE(ReadFile(maps + "Home.INF").endsWith(c.inf));
+    }
 }
 
 // Warnings go to standard error and the map goes on.
