@@ -1,5 +1,6 @@
 #include <limits>
 #include <optional>
+#include <tuple>
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -152,25 +153,17 @@ TEST(PressDownload, FieldsThenDescriptionThenStart)
 
 }  // namespace
 
-namespace {
-
 // Maps at the far corners of what the grid makes (a zone's east edge at 47 N, at the equator and
 // at 84 N, 512 m a pixel, 8 x 8 tiles): the tile service takes every tile they ask for.
 TEST(BuildTileGrid, EveryTileOfTheWidestMapsIsWithinTheServiceRange)
 {
-    const struct { double latitude, longitude; bool centre; } cases[] = {
-        {47.0, -(120 + 10 / 60.0), true}, {0.0, -117.0001, false}, {84.0, -117.0001, false}, {84.0, -122.9999, true}};
-    for (const auto& c : cases) {
-        ListChoices lists{9, 7, 7, 1, c.centre};
+    for (const auto& [latitude, longitude, centre] : {std::tuple{47.0, -(120 + 10 / 60.0), true},
+             std::tuple{0.0, -117.0001, false}, std::tuple{84.0, -117.0001, false}, std::tuple{84.0, -122.9999, true}}) {
         MapRequest request;
         TileGrid grid;
-        ASSERT_TRUE(BuildTileGrid(lists, c.latitude, c.longitude, request, grid)) << c.latitude;
-        for (int column = 0; column < 8; ++column)
-            for (int row = 0; row < 8; ++row) {
-                const TileAddress tile{2, grid.ScaleCode, grid.Zone, grid.FirstTileX + column, grid.FirstTileY + row};
-                EXPECT_EQ(ParseTileQuery(TileQuery(tile)).Error, "") << c.latitude << " " << column << " " << row;
-            }
+        ASSERT_TRUE(BuildTileGrid(ListChoices{9, 7, 7, 1, centre}, latitude, longitude, request, grid)) << latitude;
+        for (int tile = 0; tile < 64; ++tile)
+            EXPECT_EQ(ParseTileQuery(TileQuery({2, grid.ScaleCode, grid.Zone, grid.FirstTileX + tile % 8,
+                                                grid.FirstTileY + tile / 8})).Error, "") << latitude << " " << tile;
     }
 }
-
-}  // namespace
