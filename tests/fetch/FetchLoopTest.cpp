@@ -195,8 +195,7 @@ TEST_F(FetchLoopTest, BodiesAreStoredWholeUnderTheirRealTypeOrNotAtAll)
 TEST_F(FetchLoopTest, ThreeFailuresAlikeAskOnceAndNoTileSavesNothing)
 {
     server.SetDefaultAnswer(TileAnswer::Status(404));
-    ASSERT_TRUE(Download(2, 2));
-    ASSERT_EQ(prompter.Log.size(), 5u);
+    ASSERT_TRUE(Download(2, 2) && prompter.Log.size() == 5u);
     EXPECT_TRUE(prompter.Log[3].question == Question::GoOnAfterFailures && prompter.Log[3].text.endsWith("other 1?"));
     EXPECT_EQ(prompter.Log[4].text, NoTileText());
     EXPECT_EQ(server.RequestCount(), 3);

@@ -159,7 +159,7 @@ TEST(PlaceLocator, FitPicksTheFinestResolutionAndFewestTilesThatCover)
         current.TypeIndex = 1;
         const LocatorPlacement placement = PlaceLocator(square, true, current);
         ASSERT_TRUE(placement.Fitted) << text;
-        EXPECT_TRUE(placement.Message.isEmpty()) << placement.Message.toStdString();
+        EXPECT_TRUE(placement.Message.isEmpty());
         const ListChoices& fit = placement.Lists;
         EXPECT_TRUE(fit.ReferenceIsCentre);
         EXPECT_EQ(fit.TypeIndex, 1);
@@ -199,10 +199,8 @@ TEST(PlaceLocator, SquaresAtZoneEdgesAreFittedInTheirCentresZone)
         LocatorSquare square;
         ASSERT_TRUE(ParseLocator(QString::fromLatin1(c.text), square));
         const LocatorPlacement placement = PlaceLocator(square, true, ListChoices());
-        ASSERT_TRUE(placement.Fitted) << c.text;
         const TileGrid grid = GridOf(placement.Lists, placement);
-        EXPECT_EQ(grid.Zone, c.zone) << c.text;
-        EXPECT_TRUE(MapCovers(grid, square)) << c.text;
+        EXPECT_TRUE(placement.Fitted && grid.Zone == c.zone && MapCovers(grid, square)) << c.text;
         EXPECT_EQ(placement.Message.contains(QString("reaches the edge of UTM zone %1").arg(c.zone)), c.note) << c.text;
     }
 }
