@@ -113,8 +113,7 @@ BENCHMARK(ComposeMapWithWholeRedraws)->Unit(benchmark::kMillisecond);
 
 class AlwaysYes : public Prompter {
 public:
-    bool AskYesNo(const QString&) override { return true; }
-    bool AskOkCancel(const QString&) override { return true; }
+    bool Ask(Question, const QString&) override { return true; }
     void Inform(const QString&) override {}
     void Warn(const QString& text) override { qWarning("%s", qPrintable(text)); }
     void InformTimed(const QString&, int) override {}

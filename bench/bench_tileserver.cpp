@@ -15,6 +15,7 @@
 #include "RasterSource.h"
 #include "TileCache.h"
 #include "TileEncoder.h"
+#include "TileService.h"
 
 namespace {
 
@@ -126,6 +127,21 @@ void BM_ReadCachedTile(benchmark::State& state)
     fs::remove_all(folder);
 }
 BENCHMARK(BM_ReadCachedTile)->Unit(benchmark::kMicrosecond);
+
+// A cached tile through the whole service: parsing, the cache read and the ETag's hash.
+void BM_AnswerCachedTile(benchmark::State& state)
+{
+    const std::string folder = (fs::temp_directory_path() / "quiltmap-bench-service").string();
+    TileService service(std::make_unique<CoastSource>(EmbeddedFolder(), false), std::make_unique<CoastSource>(EmbeddedFolder(), false),
+                        TileCache(folder), 1);
+    const std::string query = "T=" + std::to_string(state.range(0)) + "&S=14&X=171&Y=1647&Z=10";
+    if (service.Answer(query).Status != 200)
+        state.SkipWithError("the tile could not be rendered");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(service.Answer(query));
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_AnswerCachedTile)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -15,18 +15,15 @@ MessageBoxPrompter::MessageBoxPrompter(QWidget* owner)
 {
 }
 
-bool MessageBoxPrompter::AskYesNo(const QString& text)
+bool MessageBoxPrompter::Ask(Question question, const QString& text)
 {
-    return QMessageBox::question(m_owner, Title, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes)
-           == QMessageBox::Yes;
-}
-
-bool MessageBoxPrompter::AskOkCancel(const QString& text)
-{
-    return QMessageBox::information(m_owner, Title, text, QMessageBox::Ok | QMessageBox::Cancel,
-                                    QMessageBox::Ok)
-           == QMessageBox::Ok;
+    const QuestionKind kind = KindOf(question);
+    const QMessageBox::StandardButton yes = kind.OkCancel ? QMessageBox::Ok : QMessageBox::Yes;
+    const QMessageBox::StandardButton no = kind.OkCancel ? QMessageBox::Cancel : QMessageBox::No;
+    const QMessageBox::StandardButton preset = kind.DefaultAnswer ? yes : no;
+    if (kind.OkCancel)
+        return QMessageBox::information(m_owner, Title, text, yes | no, preset) == yes;
+    return QMessageBox::question(m_owner, Title, text, yes | no, preset) == yes;
 }
 
 void MessageBoxPrompter::Inform(const QString& text)

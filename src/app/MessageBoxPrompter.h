@@ -9,8 +9,7 @@ class MessageBoxPrompter : public Prompter {
 public:
     explicit MessageBoxPrompter(QWidget* owner);
 
-    bool AskYesNo(const QString& text) override;
-    bool AskOkCancel(const QString& text) override;
+    bool Ask(Question question, const QString& text) override;
     void Inform(const QString& text) override;
     void Warn(const QString& text) override;
     void InformTimed(const QString& message, int seconds) override;

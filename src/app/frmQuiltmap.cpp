@@ -394,6 +394,7 @@ void frmQuiltmap::ApplyStoredSettings()
     mnuGisFiles->setChecked(m_maker->GisFiles());
     m_maker->SetDrawGridSquares(StoredGridSquares(ini));
     mnuGridSquares->setChecked(m_maker->DrawGridSquares());
+    m_maker->SetTransferTimeout(StoredTimeout(ini) * 1000);
     UseTileServer(StoredTileServer(ini));
 }
 

@@ -38,9 +38,12 @@ struct MakeJob {
     std::optional<QUrl> TileServer;
     bool NameFromTime = false;
     bool Overwrite = false;
+    bool AllowMissing = false;
+    int TimeoutSeconds = 0;  // 0: the settings' or the default
     bool GisFiles = false;
     bool GridSquares = false;
     bool Quiet = false;
+    QString Note;            // said before the download
     MapRequest Request;      // worked out from the above
     TileGrid Grid;
 };
@@ -52,14 +55,15 @@ QString MakeUsage()
     return QStringLiteral(
         "Usage: quiltmap-make (--lat DD.MM.HH --long DDD.MM.HH | --locator LOCATOR) [--corner]\n"
         "                     [--tiles WxH] [--metres N] [--type photo|topo] [--description TEXT]\n"
-        "                     [--maps DIR] [--tile-server URL] [--name-from-time] [--overwrite]\n"
-        "                     [--gis-files] [--grid] [--quiet]\n"
+        "                     [--maps DIR] [--tile-server URL] [--timeout SECONDS] [--name-from-time]\n"
+        "                     [--overwrite] [--allow-missing] [--gis-files] [--grid] [--quiet]\n"
         "\n"
         "Makes the same map as Quiltmap's window, from the same tile library, into the same Maps\n"
         "folder, and prints the saved picture's path.\n"
         "\n"
-        "  --lat DD.MM.HH        latitude north: degrees, minutes, hundredths of a minute\n"
-        "  --long DDD.MM.HH      longitude west, likewise\n"
+        "  --lat DD.MM.HH        latitude north: degrees, minutes, hundredths of a minute, in\n"
+        "                        decimal digits; an N may follow\n"
+        "  --long DDD.MM.HH      longitude west, likewise; a W may follow\n"
         "  --locator LOCATOR     a grid square of 4, 6 or 8 characters (CN87, CN87uo, FN31pr47)\n"
         "                        instead of --lat and --long: its centre, or its south-west corner\n"
         "                        with --corner; size and resolution fitted to it when not given\n"
@@ -72,8 +76,11 @@ QString MakeUsage()
         "  --maps DIR            save into DIR instead of the Maps folder\n"
         "  --tile-server URL     the tile server's base URL (default: QUILTMAP_TILE_SERVER, then\n"
         "                        TILE_SERVER in Quiltmap.INI, then http://localhost:8421)\n"
+        "  --timeout SECONDS     give up a tile request after this long, 1 to 3600 (default:\n"
+        "                        TIMEOUT in Quiltmap.INI, then 60)\n"
         "  --name-from-time      name the map from the date and time, not the description\n"
         "  --overwrite           replace a map of the same name\n"
+        "  --allow-missing       replace it also when tiles of the new map are missing\n"
         "  --gis-files           also write the world file, projection and KML overlay (also on\n"
         "                        when the window's \"Also Save GIS Files\" is checked)\n"
         "  --grid                draw the grid squares into the map (also on when the window's\n"
@@ -82,7 +89,9 @@ QString MakeUsage()
         "  --help                this text\n"
         "\n"
         "Exit status: 0 saved; 1 a file or folder could not be written; 2 bad arguments;\n"
-        "3 a map of that name exists (give --overwrite); 4 saved with tiles missing.\n");
+        "3 a map of that name exists (give --overwrite); 4 saved with tiles missing; 5 no map\n"
+        "saved: no tile could be had, 3 tiles in a row failed alike, or tiles were missing and a\n"
+        "map of that name was kept (give --allow-missing).\n");
 }
 
 namespace {
@@ -107,12 +116,14 @@ std::optional<MakeJob> ReadArguments(const QStringList& arguments, QString& prob
     const QCommandLineOption server(QStringLiteral("tile-server"), QString(), QStringLiteral("URL"));
     const QCommandLineOption fromTime(QStringLiteral("name-from-time"));
     const QCommandLineOption overwrite(QStringLiteral("overwrite"));
+    const QCommandLineOption allowMissing(QStringLiteral("allow-missing"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption gis(QStringLiteral("gis-files"));
     const QCommandLineOption gridSquares(QStringLiteral("grid"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     parser.addOptions({lat, lon, locator, corner, tiles, metres, type, description, maps, server,
-                       fromTime, overwrite, gis, gridSquares, quiet, helpOption});
+                       fromTime, overwrite, allowMissing, timeout, gis, gridSquares, quiet, helpOption});
 
     if (!parser.parse(QStringList(Program) + arguments)) {
         problem = parser.errorText() + u'.';
@@ -126,7 +137,7 @@ std::optional<MakeJob> ReadArguments(const QStringList& arguments, QString& prob
         problem = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
         return std::nullopt;
     }
-    for (const QCommandLineOption* option : {&lat, &lon, &locator, &tiles, &metres, &type, &description, &maps, &server}) {
+    for (const QCommandLineOption* option : {&lat, &lon, &locator, &tiles, &metres, &type, &description, &maps, &server, &timeout}) {
         if (parser.values(*option).size() > 1) {
             problem = QStringLiteral("--%1 is given more than once.").arg(option->names().first());
             return std::nullopt;
@@ -141,6 +152,15 @@ std::optional<MakeJob> ReadArguments(const QStringList& arguments, QString& prob
     job.Lists.ReferenceIsCentre = !parser.isSet(corner);
     job.NameFromTime = parser.isSet(fromTime);
     job.Overwrite = parser.isSet(overwrite);
+    job.AllowMissing = parser.isSet(allowMissing);
+    if (parser.isSet(timeout)) {
+        job.TimeoutSeconds = ReadTimeoutSeconds(parser.value(timeout));
+        if (job.TimeoutSeconds == 0) {
+            problem = QStringLiteral("--timeout %1: give the seconds a tile request may take, a whole number "
+                                     "from 1 to %2.").arg(parser.value(timeout)).arg(MaxTimeoutSeconds);
+            return std::nullopt;
+        }
+    }
     job.GisFiles = parser.isSet(gis);
     job.GridSquares = parser.isSet(gridSquares);
     job.Quiet = parser.isSet(quiet);
@@ -228,7 +248,7 @@ std::optional<MakeJob> ReadArguments(const QStringList& arguments, QString& prob
         job.Latitude = latitude.Value;
         job.Longitude = longitude.Value;
         if (job.Description.isEmpty())
-            job.Description = DefaultDescription(parser.value(lat), parser.value(lon), job.Lists.ReferenceIsCentre);
+            job.Description = DefaultDescription(job.LatitudeText, job.LongitudeText, job.Lists.ReferenceIsCentre);
     } else if (!ReadLocator(parser, locator, tiles, metres, job, problem)) {
         return std::nullopt;
     }
@@ -271,6 +291,7 @@ bool ReadLocator(const QCommandLineParser& parser, const QCommandLineOption& loc
     }
     if (job.Description.isEmpty())
         job.Description = square.Locator;
+    job.Note = ZoneEdgeNote(square);
     return true;
 }
 
@@ -278,21 +299,30 @@ bool ReadLocator(const QCommandLineParser& parser, const QCommandLineOption& loc
 class CommandLinePrompter : public Prompter {
 public:
     CommandLinePrompter(const MakeOutput& output, const MakeJob& job, std::function<void(const QString&)> tileError)
-        : m_output(output), m_overwriteQuestion(OverwriteQuestion(NameFromDescription(job.Description))),
-          m_overwrite(job.Overwrite), m_tileError(std::move(tileError))
+        : m_output(output), m_overwrite(job.Overwrite), m_allowMissing(job.AllowMissing),
+          m_tileError(std::move(tileError))
     {
     }
 
-    bool AskYesNo(const QString& text) override
+    // The warnings were printed before the download; a map of the same name is replaced as
+    // --overwrite says.
+    bool Ask(Question question, const QString&) override
     {
-        // After the download only two questions come: whether to save (yes), and whether to
-        // replace a map of the same name (as --overwrite says).
-        if (text != m_overwriteQuestion)
+        switch (question) {
+        case Question::OverwriteMap:
+            m_overwriteRefused = !m_overwrite;
+            return m_overwrite;
+        case Question::OverwriteWithTilesMissing:
+            m_overwriteRefused = !m_overwrite;
+            m_keptForMissing = m_overwrite && !m_allowMissing;
+            return m_overwrite && m_allowMissing;
+        case Question::GoOnAfterFailures:
+            m_stopped = true;
+            return false;
+        default:
             return true;
-        m_overwriteRefused = !m_overwrite;
-        return m_overwrite;
+        }
     }
-    bool AskOkCancel(const QString&) override { return true; }
     void Inform(const QString&) override {}
     void Warn(const QString& text) override
     {
@@ -302,12 +332,16 @@ public:
     void InformTimed(const QString& message, int) override { m_tileError(message); }
 
     bool OverwriteRefused() const { return m_overwriteRefused; }
+    bool KeptForMissing() const { return m_keptForMissing; }
+    bool Stopped() const { return m_stopped; }
     bool Warned() const { return m_warned; }
 
 private:
     const MakeOutput& m_output;
-    QString m_overwriteQuestion;
     bool m_overwrite;
+    bool m_allowMissing;
+    bool m_keptForMissing = false;
+    bool m_stopped = false;
     std::function<void(const QString&)> m_tileError;
     bool m_overwriteRefused = false;
     bool m_warned = false;
@@ -358,8 +392,14 @@ public:
         m_barShown = true;
     }
 
+    QString LastError() const { return m_lastError; }
+
     // A tile's transfer error, on a line of its own.
-    void TileError(const QString& message) { Note(m_current + QStringLiteral(": ") + message); }
+    void TileError(const QString& message)
+    {
+        m_lastError = message;
+        Note(m_current + QStringLiteral(": ") + message);
+    }
     void Note(const QString& message)
     {
         EndBar();
@@ -377,6 +417,7 @@ private:
     const MakeOutput& m_output;
     const MakeJob& m_job;
     QString m_current;
+    QString m_lastError;
     bool m_barShown = false;
 };
 
@@ -403,6 +444,11 @@ int Make(const MakeJob& job, const MakeOutput& output)
         }
         mapsFolder += u'/';
     }
+    // Found out before any tile is fetched.
+    if (const QString problem = MapsFolderProblem(mapsFolder); !problem.isEmpty()) {
+        output.Err(Program + QStringLiteral(": ") + problem + u'\n');
+        return MakeFailed;
+    }
     clsIni ini;
     ini.setStrIniName(WindowSettingsFile());
     const QUrl server = job.TileServer.value_or(
@@ -410,6 +456,8 @@ int Make(const MakeJob& job, const MakeOutput& output)
 
     const MapRequest& request = job.Request;
     const TileGrid& grid = job.Grid;
+    if (!job.Note.isEmpty())
+        output.Err(Program + QStringLiteral(": note: ") + job.Note + u'\n');
     for (const QString& warning : {ResolutionWarning(request.ImageType, grid.MetresPerPixel),
                                    ZoneCrossingWarning(grid.BottomLeft.Longitude, grid.TopRight.Longitude)})
         if (!warning.isEmpty())
@@ -433,6 +481,7 @@ int Make(const MakeJob& job, const MakeOutput& output)
     maker.SetGisFiles(job.GisFiles || StoredGisFiles(ini));
     maker.SetDrawGridSquares(job.GridSquares || StoredGridSquares(ini));
     maker.SetAdvanceAtOnce(true);
+    maker.SetTransferTimeout((job.TimeoutSeconds > 0 ? job.TimeoutSeconds : StoredTimeout(ini)) * 1000);
     LocalTileServer localServer(FindTileServerProgram(ExecutableFolder()), TileServerLogFile());
     WaitForLocalTileServer(maker, localServer);
     if (!job.Quiet)
@@ -445,12 +494,25 @@ int Make(const MakeJob& job, const MakeOutput& output)
     maker.BeginDownload(request, grid);
     loop.exec();
 
-    if (saved.isEmpty())
+    const int missing = request.TilesWide * request.TilesHigh - maker.TilesPasted();
+    if (prompter.Stopped())
+        output.Err(QStringLiteral("%1: stopped: 3 tiles in a row failed with %2\n").arg(Program, form.LastError()));
+    if (saved.isEmpty()) {
+        if (maker.TilesPasted() == 0) {
+            output.Err(Program + QStringLiteral(": no map saved: no tile could be had\n"));
+            return MakeNotFetched;
+        }
+        if (prompter.KeptForMissing()) {
+            output.Err(QStringLiteral("%1: no map saved: %2 of %3 tiles missing; the map called '%4' is kept (give "
+                                      "--allow-missing to replace it)\n")
+                           .arg(Program).arg(missing).arg(request.TilesWide * request.TilesHigh).arg(name));
+            return MakeNotFetched;
+        }
         return prompter.OverwriteRefused() ? MakeMapExists : MakeFailed;
+    }
     output.Out(QDir::toNativeSeparators(saved + QStringLiteral(".JPG")) + u'\n');
     if (prompter.Warned())
         return MakeFailed;
-    const int missing = request.TilesWide * request.TilesHigh - maker.TilesPasted();
     if (missing > 0) {
         output.Err(QStringLiteral("%1: map saved, %2 %3 missing\n")
                        .arg(Program).arg(missing).arg(missing == 1 ? QStringLiteral("tile") : QStringLiteral("tiles")));

@@ -14,6 +14,8 @@ enum MakeExit : int {
     MakeBadArguments = 2,    // message and usage on standard error
     MakeMapExists = 3,       // a map of that name exists and --overwrite was not given
     MakeTilesMissing = 4,    // map saved, but some tiles could not be had
+    MakeNotFetched = 5,      // no map saved: no tile could be had, fetching stopped after failures
+                             // alike, or tiles missing and a map of that name kept
 };
 
 // Where the program's texts go. Err is written in pieces; line ends are in the texts.

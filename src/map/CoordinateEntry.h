@@ -8,11 +8,8 @@
 #include "Prompter.h"
 
 // Rules of the two coordinate fields: latitude DD.MM.HH (north) and longitude DDD.MM.HH (west),
-// degrees, minutes and hundredths of a minute.
-
-// The platform's leading-number rule, then rounding half to even to a 16-bit integer.
-// False when the number does not fit in 16 bits (the text is then invalid).
-bool ReadLeadingNumber(const QString& text, int16_t& value);
+// degrees, minutes and hundredths of a minute, in decimal digits only; an N may close a latitude
+// and a W a longitude. Signs, exponents, other bases, other letters and trailing text are refused.
 
 struct CoordinateCheck {
     bool Valid = false;     // the text is a coordinate (or empty)
@@ -21,10 +18,10 @@ struct CoordinateCheck {
     QString NormalForm;     // "47.36.37" / "122.21.07"; empty unless Valid and not Empty
 };
 
-// The check of a field's text, without any window.
+// The check of a field's, an argument's or a setting's text, without any window.
 CoordinateCheck CheckCoordinateText(const QString& text, bool isLongitude);
 
-// "I can't make that into a valid latitude." / "... longitude."
+// "I can't make that into a valid latitude." / "... longitude.", and what is accepted.
 QString CoordinateRefusal(bool isLongitude);
 
 // The check on a field of the form: writes the normal form back, or tells the user, gives the
@@ -35,7 +32,6 @@ bool ParseCoordinate(MapForm& form, Prompter& prompter, MapForm::Field field, bo
 // Key filters on character codes.
 int16_t UpperCaseKey(int16_t code);
 bool IsDigitKey(int16_t code);
-bool IsAlphaNumericKey(int16_t code);
 // The whole filter of a field: the code to keep (upper-cased), or 0 to swallow the key.
 int16_t FilterLatitudeKey(int16_t code);
 int16_t FilterLongitudeKey(int16_t code);

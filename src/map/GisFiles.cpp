@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringList>
 #include <QUrl>
 
@@ -30,16 +29,6 @@ bool CornerDegrees(const TileGrid& grid, double easting, double northing, double
     latitude = point.Latitude;
     longitude = point.Longitude;
     return true;
-}
-
-bool WriteWhole(const QString& path, const QByteArray& bytes, QString* error)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error)
-        *error = QStringLiteral("'%1': %2").arg(path, file.errorString());
-    return false;
 }
 
 }  // namespace
@@ -130,22 +119,19 @@ void RemoveGisFiles(const QString& basePath)
         QFile::remove(basePath + suffix);
 }
 
-bool WriteGisFiles(const QString& basePath, const TileGrid& grid, const QString& title, QString* error)
+QList<QByteArray> GisFileContents(const TileGrid& grid, const QString& pictureName, const QString& title,
+                                  QString* error)
 {
     const QByteArray projection = ProjectionText(grid);
-    const QByteArray kml = KmlText(grid, QFileInfo(basePath).fileName() + QStringLiteral(".JPG"), title);
+    const QByteArray kml = KmlText(grid, pictureName, title);
     if (projection.isEmpty() || kml.isEmpty()) {
         if (error)
             *error = QStringLiteral("the map's corners cannot be converted");
-        return false;
+        return {};
     }
     // GDAL takes the projection of a JPEG from its auxiliary file, not from the ".PRJ".
     const QByteArray auxiliary = "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">"
                                  + QString::fromUtf8(projection.trimmed()).toHtmlEscaped().toUtf8()
                                  + "</SRS>\n</PAMDataset>\n";
-    const QByteArray contents[4] = {WorldFileText(grid), projection, kml, auxiliary};
-    for (int i = 0; i < 4; ++i)
-        if (!WriteWhole(basePath + GisFileSuffixes()[i], contents[i], error))
-            return false;
-    return true;
+    return {WorldFileText(grid), projection, kml, auxiliary};
 }

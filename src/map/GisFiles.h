@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -27,9 +28,10 @@ QByteArray KmlText(const TileGrid& grid, const QString& pictureName, const QStri
 // reads a JPEG's projection from there only).
 const QStringList& GisFileSuffixes();
 
-// Writes basePath + each of GisFileSuffixes(), each beside its final name and renamed when
-// complete. False, and the reason in error, when one could not be written.
-bool WriteGisFiles(const QString& basePath, const TileGrid& grid, const QString& title, QString* error);
+// The contents of each of GisFileSuffixes(), in that order, for the picture pictureName (a file
+// name) made on grid. Empty, and the reason in error, when the map's corners cannot be converted.
+QList<QByteArray> GisFileContents(const TileGrid& grid, const QString& pictureName, const QString& title,
+                                  QString* error);
 
 // Removes the GIS files of basePath: a picture saved over another must not keep the old one's
 // placement.

@@ -61,14 +61,12 @@ int64_t ToHundredths(int64_t thousandths)
 }
 
 // Points along the square's edges, in degrees, with the central meridian of its zone where an
-// edge crosses it: a parallel's extremes in the grid lie at the corners or there. The east
-// edge is taken a hair inside, so a square ending on a zone boundary stays in its own zone.
+// edge crosses it: a parallel's extremes in the grid lie at the corners or there.
 std::vector<std::pair<double, double>> EdgePoints(const LocatorSquare& square, double centralMeridian)
 {
     constexpr int Steps = 16;
-    constexpr double Hair = 1e-9;
     const double west = square.WestDegrees();
-    const double east = square.EastDegrees() - Hair;
+    const double east = square.EastDegrees();
     const double south = square.SouthDegrees();
     const double north = square.NorthDegrees();
     std::vector<std::pair<double, double>> points;   // latitude, longitude
@@ -87,20 +85,31 @@ std::vector<std::pair<double, double>> EdgePoints(const LocatorSquare& square, d
     return points;
 }
 
+// Every edge point inside the map, each converted into the map's own zone: UTM is defined past a
+// zone's edge, so a square that crosses one is covered from its centre's zone.
 bool Covers(const TileGrid& grid, const LocatorSquare& square)
 {
+    const Mapstuff::ZoneProjector projector(grid.BottomLeft.EllipsoidIndex, grid.Zone);
+    if (!projector.Valid())
+        return false;
     for (const auto& [latitude, longitude] : EdgePoints(square, grid.BottomLeft.CentralMeridian)) {
-        Mapstuff::UtmPoint point;
-        point.Latitude = latitude;
-        point.Longitude = longitude;
-        point.EllipsoidIndex = grid.BottomLeft.EllipsoidIndex;
-        if (Mapstuff::LatLongToUtm(point) != Mapstuff::UtmOk || point.Zone != grid.Zone)
-            return false;
-        if (point.Easting < grid.BottomLeft.Easting || point.Easting > grid.TopRight.Easting
-            || point.Northing < grid.BottomLeft.Northing || point.Northing > grid.TopRight.Northing)
+        double easting = 0;
+        double northing = 0;
+        projector.Forward(latitude, longitude, easting, northing);
+        if (!(easting >= grid.BottomLeft.Easting && easting <= grid.TopRight.Easting
+              && northing >= grid.BottomLeft.Northing && northing <= grid.TopRight.Northing))
             return false;
     }
     return true;
+}
+
+// The UTM zone of a point in degrees, 0 when it has none.
+int16_t ZoneOf(double latitude, double longitude)
+{
+    Mapstuff::ZoneInfo zone;
+    zone.Latitude = latitude;
+    zone.Longitude = longitude;
+    return Mapstuff::GetZoneAndBand(zone) == Mapstuff::UtmOk ? zone.Zone : int16_t(0);
 }
 
 }  // namespace
@@ -200,6 +209,22 @@ bool FitMapToSquare(const LocatorSquare& square, double latitude, double longitu
     return false;
 }
 
+QString ZoneEdgeNote(const LocatorSquare& square)
+{
+    // The corners as the conversion itself places them: a west edge on a zone edge counts, an
+    // east edge there is the next zone's and does not.
+    constexpr double Hair = 1e-9;
+    const int16_t zone = ZoneOf((square.SouthDegrees() + square.NorthDegrees()) / 2,
+                                (square.WestDegrees() + square.EastDegrees()) / 2);
+    for (const double latitude : {square.SouthDegrees(), square.NorthDegrees()})
+        for (const double longitude : {square.WestDegrees(), square.EastDegrees() - Hair})
+            if (ZoneOf(latitude, longitude) != zone)
+                return QStringLiteral("The grid square %1 reaches the edge of UTM zone %2. The map is made in "
+                                      "zone %2, the zone of the square's centre, and covers the whole square.")
+                    .arg(square.Locator).arg(zone);
+    return QString();
+}
+
 LocatorPlacement PlaceLocator(const LocatorSquare& square, bool fit, const ListChoices& current)
 {
     LocatorPlacement placement;
@@ -226,6 +251,8 @@ LocatorPlacement PlaceLocator(const LocatorSquare& square, bool fit, const ListC
                                            "%1. Its centre has been set; choose the map's size and "
                                            "resolution yourself.")
                                 .arg(square.Locator);
+    } else {
+        placement.Message = ZoneEdgeNote(square);
     }
     return placement;
 }

@@ -50,6 +50,10 @@ struct LocatorPlacement {
 // the whole square after snapping to the grid, computed with the map's own grid rules.
 LocatorPlacement PlaceLocator(const LocatorSquare& square, bool fit, const ListChoices& current);
 
+// The note that a square reaches a UTM zone edge (a corner falls in another zone), so its map is
+// made in the zone of the square's centre; empty when the square lies in one zone.
+QString ZoneEdgeNote(const LocatorSquare& square);
+
 // The finest resolution and fewest tiles whose map, made from the point (degrees, east positive)
 // as choices.ReferenceIsCentre says, covers the whole square; false (choices unchanged) when no
 // choice does. keepScale and keepTiles hold the resolution or the tile counts as they are.

@@ -13,6 +13,8 @@
 namespace {
 
 constexpr int ErrorBoxSeconds = 5;
+// Failures alike in a row after which the user is asked whether to go on.
+constexpr int FailuresAlike = 3;
 
 const QString DownloadCaption = QStringLiteral("&Download");
 const QString CancelCaption = QStringLiteral("&Cancel");
@@ -74,6 +76,11 @@ struct MapMaker::Impl {
     int TilesPasted = 0;
     std::function<QDateTime()> Now = &QDateTime::currentDateTime;
     int TilesStarted = 0;
+    int TilesDone = 0;
+    // The last transfer error and how many tiles in a row failed with it.
+    QString LastFailure;
+    int FailuresInARow = 0;
+    bool AskedToGoOn = false;
     QElapsedTimer SinceBegin;
     bool InTick = false;
 
@@ -144,7 +151,6 @@ void MapMaker::Impl::FetchTile(const TileAddress& tile)
     FetchPending = true;
     ++TilesStarted;
     const int total = int(Request.TilesWide) * int(Request.TilesHigh);
-    Form.ShowProgress(QStringLiteral("tile %1 of %2").arg(TilesStarted).arg(total));
     Form.ShowTimeLeft(SecondsLeft(TilesStarted - 1, total - TilesStarted + 1, SinceBegin.elapsed()));
     // A tile in the tile library is done before this returns.
     Fetcher.Fetch(tile);
@@ -165,6 +171,11 @@ void MapMaker::Impl::OnTileDone(const FetchedTile& tile)
 {
     if (!Downloading)
         return;
+    // Progress counts the tiles that are done, whatever came of them.
+    const int total = int(Request.TilesWide) * int(Request.TilesHigh);
+    Form.ShowProgress(QStringLiteral("tile %1 of %2").arg(++TilesDone).arg(total));
+    if (tile.Result != FetchedTile::Outcome::TransferFailed)
+        FailuresInARow = 0;
     switch (tile.Result) {
     case FetchedTile::Outcome::Picture: {
         const auto column = static_cast<int16_t>(tile.Tile.X - Grid.FirstTileX);
@@ -181,6 +192,19 @@ void MapMaker::Impl::OnTileDone(const FetchedTile& tile)
         Form.ShowTransferStatus(message);
         // The loop stays put while the box is open: FetchPending is cleared after it.
         Ask.InformTimed(message, ErrorBoxSeconds);
+        FailuresInARow = message == LastFailure ? FailuresInARow + 1 : 1;
+        LastFailure = message;
+        // A dead or refusing server fails every tile alike: ask once instead of waiting them out.
+        if (FailuresInARow >= FailuresAlike && !AskedToGoOn && TilesDone < total) {
+            AskedToGoOn = true;
+            if (!Ask.Ask(Question::GoOnAfterFailures,
+                         QStringLiteral("The last %1 tiles failed alike: %2. Do you want to go on with the other %3?")
+                             .arg(FailuresInARow).arg(message).arg(total - TilesDone))) {
+                FetchPending = false;
+                FinishDownload();
+                return;
+            }
+        }
         break;
     }
     default:   // skipped without a word, as an unusable answer always was
@@ -198,14 +222,20 @@ void MapMaker::Impl::FinishDownload()
     Form.EnableInputs(true);
     Form.SetDownloadCaption(DownloadCaption);
     Form.ShowProgress(QString());
-    Form.ShowTransferStatus(QStringLiteral("All %1 tiles done.").arg(int(Request.TilesWide) * int(Request.TilesHigh)));
+    const int total = int(Request.TilesWide) * int(Request.TilesHigh);
+    Form.ShowTransferStatus(TilesPasted == total ? QStringLiteral("All %1 tiles done.").arg(total)
+                                                 : QStringLiteral("%1 of %2 tiles done.").arg(TilesPasted).arg(total));
     if (GridSquares) {
         Picture.DrawGridSquares(MapPixelMapping(Grid));
         Form.PreviewChanged();
     }
 
-    if (Ask.AskYesNo(QStringLiteral("Do you want to save the map?"))) {
-        const SaveRequest save = SaveRequestFor(Grid, Request.Description, MapsFolder, FileNameOption, GisFiles);
+    // A picture without a single tile is no map.
+    if (TilesPasted == 0)
+        Ask.Inform(NoTileText());
+    else if (Ask.Ask(Question::SaveMap, QStringLiteral("Do you want to save the map?"))) {
+        SaveRequest save = SaveRequestFor(Grid, Request.Description, MapsFolder, FileNameOption, GisFiles);
+        save.TilesMissing = total - TilesPasted;
         const QString saved = SaveMap(Picture.Map(), save, Ask, Now);
         if (!saved.isEmpty())
             emit q.MapSaved(saved);
@@ -340,7 +370,12 @@ void MapMaker::PressOk()
     try {
         MapRequest request;
         TileGrid grid;
-        if (PressDownload(d->Form, d->Ask, request, grid))
+        if (!PressDownload(d->Form, d->Ask, request, grid))
+            return;
+        // Found out before any tile is fetched, not after all of them.
+        if (const QString problem = MapsFolderProblem(d->MapsFolder); !problem.isEmpty())
+            d->Ask.Warn(problem);
+        else
             BeginDownload(request, grid);
     } catch (...) {
         CancelDownload();
@@ -356,7 +391,11 @@ void MapMaker::BeginDownload(const MapRequest& request, const TileGrid& grid)
     d->Grid.Row = static_cast<int16_t>(request.TilesHigh - 1);
     d->Grid.Column = -1;
     d->TilesStarted = 0;
+    d->TilesDone = 0;
     d->TilesPasted = 0;
+    d->LastFailure.clear();
+    d->FailuresInARow = 0;
+    d->AskedToGoOn = false;
     d->SinceBegin.start();
 
     // Sized from the request itself, so every tile lands on its square.
@@ -399,7 +438,7 @@ void MapMaker::ClearTileLibrary()
         d->Ask.Inform(QStringLiteral("There aren't any tiles in the 'Tile Library' folder."));
         return;
     }
-    if (!d->Ask.AskYesNo(QStringLiteral(
+    if (!d->Ask.Ask(Question::ClearTileLibrary, QStringLiteral(
             "Do you really want to delete all the tiles in the 'Tile Library' folder?")))
         return;
 

@@ -24,7 +24,12 @@ int32_t ZoneIndex(double longitude)
 
 QString DefaultDescription(const QString& latText, const QString& longText, bool referenceIsCentre)
 {
-    return latText.trimmed() + QStringLiteral("N/") + longText.trimmed() + QStringLiteral(" (")
+    // The normal form, so "47.5" and "47.05.00" describe the same point alike.
+    const auto normal = [](const QString& text, bool isLongitude) {
+        const CoordinateCheck check = CheckCoordinateText(text, isLongitude);
+        return check.Valid && !check.Empty ? check.NormalForm : text.trimmed();
+    };
+    return normal(latText, false) + QStringLiteral("N/") + normal(longText, true) + QStringLiteral(" (")
            + (referenceIsCentre ? QStringLiteral("centre") : QStringLiteral("corner"))
            + QStringLiteral(")");
 }
@@ -75,7 +80,7 @@ bool ConfirmZoneCrossing(double a, double b, Prompter& prompter)
     const QString warning = ZoneCrossingWarning(a, b);
     if (warning.isEmpty())
         return true;
-    return prompter.AskOkCancel(
+    return prompter.Ask(Question::ZoneCrossing,
         warning + QStringLiteral(" Click 'Ok' to download the map. Click 'Cancel' to abandon "
                                  "downloading, so you can alter the map selection."));
 }
@@ -178,7 +183,7 @@ bool StartMapDownload(const ListChoices& choices, double latitude, double longit
     FillRequestAndScale(choices, latitude, longitude, request, grid);
 
     const QString warning = ResolutionWarning(request.ImageType, grid.MetresPerPixel);
-    if (!warning.isEmpty() && !prompter.AskYesNo(warning + QStringLiteral(" Do you wish to continue?")))
+    if (!warning.isEmpty() && !prompter.Ask(Question::ResolutionWarning, warning + QStringLiteral(" Do you wish to continue?")))
         return false;
 
     return PlaceCorners(request, grid)
@@ -200,7 +205,7 @@ bool PressDownload(MapForm& form, Prompter& prompter, MapRequest& request, TileG
         const QString description =
             DefaultDescription(form.FieldText(MapForm::Field::Latitude),
                                form.FieldText(MapForm::Field::Longitude), choices.ReferenceIsCentre);
-        if (!prompter.AskYesNo(QStringLiteral("You have not input description. Do you wisth to use a "
+        if (!prompter.Ask(Question::UseDefaultDescription, QStringLiteral("You have not input description. Do you wisth to use a "
                                               "default description of '")
                                + description + QStringLiteral("'?"))) {
             form.FocusField(MapForm::Field::Description);

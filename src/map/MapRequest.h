@@ -12,7 +12,8 @@
 
 // From a press of "&Download" to the moment the download would start.
 
-// Trimmed latitude text + "N/" + trimmed longitude text + " (centre)" or " (corner)".
+// Latitude + "N/" + longitude + " (centre)" or " (corner)", each in its normal form when it is a
+// valid coordinate (else trimmed as typed): the window and quiltmap-make describe a point alike.
 QString DefaultDescription(const QString& latText, const QString& longText, bool referenceIsCentre);
 
 // The larger of two numbers (b on equality).

@@ -1,13 +1,23 @@
 #include "MapSaver.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <QLockFile>
+#include <QRandomGenerator>
 
 #include "GisFiles.h"
+#include "TerminationDeferral.h"
 #include "Windows1252.h"
 
 namespace {
@@ -15,9 +25,13 @@ namespace {
 // Characters a file name cannot hold on the host's system.
 const QString ForbiddenNameCharacters = QStringLiteral("\\/:*?\"<>|");
 
+const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd-hh-mm-ss");
+constexpr int LockWaitMilliseconds = 30000;
+constexpr int DotsPerMetre = 3937;   // 100 dots per inch, as the JPEG header says
+
 QString DateTimeName(const QDateTime& time)
 {
-    return time.toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss"));
+    return time.toString(DateTimeFormat);
 }
 
 // Degrees and minutes of |value|: "ddd.mm.mmm" with degreeDigits digits before the first point.
@@ -36,24 +50,59 @@ QString DegreesMinutesText(double value, int degreeDigits)
     return text;
 }
 
-bool WriteJpeg(const QImage& map, const QString& path, QString* error)
+// One file of a map's set, written under a temporary name until the set is complete.
+struct PendingFile {
+    QString Suffix;       // after the base name: ".JPG", ".INF", ...
+    QByteArray Bytes;
+    QString Temporary;    // path of the written temporary file; empty before
+};
+
+// A name in the Maps folder that neither the host nor a GIS program takes for a map, and that a
+// cleanup can recognise.
+QString TemporaryName(const QString& folder)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
+    return folder + QStringLiteral(".quiltmap-%1.part")
+                        .arg(QRandomGenerator::global()->generate64(), 16, 16, QChar(u'0'));
+}
+
+bool WriteTemporary(const QString& folder, PendingFile& file, QString* error)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        QFile out(TemporaryName(folder));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (out.exists())
+                continue;
+            *error = out.errorString();
+            return false;
+        }
+        file.Temporary = out.fileName();
+        // On the disk before it gets its name, so a crash cannot leave a short file there.
+        if (out.write(file.Bytes) != file.Bytes.size() || !out.flush() || ::fsync(out.handle()) != 0) {
+            *error = out.errorString();
+            out.close();
+            QFile::remove(file.Temporary);
+            file.Temporary.clear();
+            return false;
+        }
+        return true;
     }
-    QImageWriter writer(&file, "jpg");
-    if (!writer.write(map)) {
-        *error = writer.errorString();
-        file.cancelWriting();
-        return false;
+    *error = QStringLiteral("no free temporary name");
+    return false;
+}
+
+void RemoveTemporaries(std::vector<PendingFile>& files)
+{
+    for (PendingFile& file : files) {
+        if (!file.Temporary.isEmpty())
+            QFile::remove(file.Temporary);
+        file.Temporary.clear();
     }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+}
+
+// Replaces (or makes) the file at target in one step.
+bool RenameOver(const QString& from, const QString& target)
+{
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(target).constData()) == 0;
 }
 
 }  // namespace
@@ -74,11 +123,40 @@ SaveRequest SaveRequestFor(const TileGrid& grid, const QString& description, con
     return save;
 }
 
+QString HostText(const QString& description)
+{
+    QString text = description;
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    return text;
+}
+
 QString NameFromDescription(const QString& description)
 {
-    QString name = description;
+    QString name = HostText(description);
     name.removeIf([](QChar c) { return ForbiddenNameCharacters.contains(c); });
-    return name;
+    qsizetype start = 0;
+    while (start < name.size() && (name[start] == u'.' || name[start] == u' '))
+        ++start;
+    return name.mid(start);
+}
+
+QString NoTileText()
+{
+    return QStringLiteral("No map saved: no tile could be had.");
+}
+
+QString MapsFolderProblem(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QStringLiteral("The Maps folder '%1' does not exist.").arg(folder);
+    if (!info.isDir())
+        return QStringLiteral("The Maps folder '%1' is not a folder.").arg(folder);
+    if (!info.isWritable())
+        return QStringLiteral("The Maps folder '%1' cannot be written.").arg(folder);
+    return QString();
 }
 
 bool MapExists(const QString& basePath)
@@ -87,10 +165,13 @@ bool MapExists(const QString& basePath)
            QFileInfo(basePath + QStringLiteral(".INF")).isFile();
 }
 
-QString OverwriteQuestion(const QString& name)
+QString OverwriteQuestion(const QString& name, int tilesMissing)
 {
-    return QStringLiteral("You already have a map called '") + name +
-           QStringLiteral("'. Do you want to overwrite it?");
+    QString question = QStringLiteral("You already have a map called '") + name + QStringLiteral("'. ");
+    if (tilesMissing > 0)
+        question += (tilesMissing == 1 ? QStringLiteral("The new map lacks 1 tile. ")
+                                       : QStringLiteral("The new map lacks %1 tiles. ").arg(tilesMissing));
+    return question + QStringLiteral("Do you want to overwrite it?");
 }
 
 void FormatLatLong(double latitude, double longitude, QString& latitudeText, QString& longitudeText)
@@ -99,9 +180,8 @@ void FormatLatLong(double latitude, double longitude, QString& latitudeText, QSt
     latitudeText = DegreesMinutesText(latitude, 2) + (latitude >= 0 ? u'N' : u'S');
 }
 
-bool WriteInfFile(double westLongitude, double northLatitude, double eastLongitude,
-                  double southLatitude, const QString& path, const QString& description,
-                  QString* error)
+QByteArray InfFileText(double westLongitude, double northLatitude, double eastLongitude,
+                       double southLatitude, const QString& description)
 {
     QString latitudeText;
     QString longitudeText;
@@ -111,70 +191,131 @@ bool WriteInfFile(double westLongitude, double northLatitude, double eastLongitu
     FormatLatLong(southLatitude, eastLongitude, latitudeText, longitudeText);
     bytes += (longitudeText + u',' + latitudeText).toLatin1() + "\r\n";
     // The host reads exactly three lines: a line break inside the description would make four.
-    QString title = description;
-    title.replace(u'\r', u' ').replace(u'\n', u' ');
-    bytes += EncodeWindows1252(title) + "\r\n";
+    bytes += EncodeWindows1252(HostText(description)) + "\r\n";
+    return bytes;
+}
 
-    QString reason;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        reason = file.errorString();
-        file.cancelWriting();
-    } else if (!file.commit()) {
-        reason = file.errorString();
-    } else {
-        return true;
+QByteArray JpegBytes(const QImage& map, QString* error)
+{
+    QImage marked = map;
+    marked.setDotsPerMeterX(DotsPerMetre);
+    marked.setDotsPerMeterY(DotsPerMetre);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpg");
+    if (map.isNull() || !writer.write(marked)) {
+        *error = map.isNull() ? QStringLiteral("there is no picture") : writer.errorString();
+        return QByteArray();
     }
-    if (error)
-        *error = reason;
-    return false;
+    return bytes;
 }
 
 QString SaveMap(const QImage& map, const SaveRequest& request, Prompter& prompter,
                 const std::function<QDateTime()>& now)
 {
-    QString basePath;
-    if (request.FileNameOption == 0) {
-        const QString name = NameFromDescription(request.Description);
-        if (!name.isEmpty()) {
-            basePath = request.MapsFolder + name;
-            if (MapExists(basePath) && !prompter.AskYesNo(OverwriteQuestion(name)))
+    const QString name = request.FileNameOption == 0 ? NameFromDescription(request.Description) : QString();
+    const Question overwrite = request.TilesMissing > 0 ? Question::OverwriteWithTilesMissing : Question::OverwriteMap;
+    bool overwriteAgreed = request.Overwrite;
+    const auto askOverwrite = [&] {
+        overwriteAgreed = prompter.Ask(overwrite, OverwriteQuestion(name, request.TilesMissing));
+        return overwriteAgreed;
+    };
+    if (!name.isEmpty() && !overwriteAgreed && MapExists(request.MapsFolder + name) && !askOverwrite())
+        return QString();
+    QDateTime time = now();
+    QString basePath = request.MapsFolder + (name.isEmpty() ? DateTimeName(time) : name);
+    const auto notSaved = [&](const QString& reason) {
+        prompter.Warn(QStringLiteral("The map could not be saved as '") + basePath + QStringLiteral(".JPG': ")
+                      + reason);
+        return QString();
+    };
+
+    // Made before anything is written.
+    QString reason;
+    std::vector<PendingFile> files(2);
+    files[0] = {QStringLiteral(".JPG"), JpegBytes(map, &reason), {}};
+    if (files[0].Bytes.isEmpty())
+        return notSaved(reason);
+    files[1] = {QStringLiteral(".INF"),
+                InfFileText(request.WestLongitude, request.NorthLatitude, request.EastLongitude,
+                            request.SouthLatitude, request.Description),
+                {}};
+    QString gisProblem;
+
+    for (;;) {
+        const TerminationDeferral deferral;
+        QLockFile lock(request.MapsFolder + QStringLiteral(".quiltmap.lock"));
+        // Only a dead holder's lock is taken over, however long a save takes.
+        lock.setStaleLockTime(0);
+        if (!QFileInfo(request.MapsFolder).isDir())
+            return notSaved(QStringLiteral("the folder '%1' does not exist").arg(request.MapsFolder));
+        if (!lock.tryLock(LockWaitMilliseconds))
+            return notSaved(QStringLiteral("another program holds the lock file '%1'").arg(lock.fileName()));
+
+        if (name.isEmpty()) {
+            // Date names never overwrite: move on by whole seconds to the first free one.
+            while (MapExists(basePath)) {
+                time = time.addSecs(1);
+                basePath = request.MapsFolder + DateTimeName(time);
+            }
+        } else if (!overwriteAgreed && MapExists(basePath)) {
+            // Another saver was first: ask as if the map had been there all along.
+            lock.unlock();
+            if (!askOverwrite())
                 return QString();
+            continue;
         }
-    }
-    if (basePath.isEmpty()) {
-        // Date names never overwrite: move on by whole seconds to the first free one.
-        QDateTime time = now();
-        basePath = request.MapsFolder + DateTimeName(time);
-        while (MapExists(basePath)) {
-            time = time.addSecs(1);
-            basePath = request.MapsFolder + DateTimeName(time);
+
+        files.resize(2);
+        if (request.GisFiles) {
+            const QList<QByteArray> gis = GisFileContents(
+                request.Grid, QFileInfo(basePath).fileName() + QStringLiteral(".JPG"), HostText(request.Description),
+                &gisProblem);
+            for (qsizetype i = 0; i < gis.size(); ++i)
+                files.push_back({GisFileSuffixes()[i], gis[i], {}});
+            // The map pair is saved without them rather than not at all.
+            for (size_t i = 2; i < files.size(); ++i)
+                if (QFileInfo(basePath + files[i].Suffix).isDir()) {
+                    gisProblem = QStringLiteral("'%1' is a folder").arg(basePath + files[i].Suffix);
+                    files.resize(2);
+                }
         }
+        for (PendingFile& file : files) {
+            if (QFileInfo(basePath + file.Suffix).isDir()) {
+                RemoveTemporaries(files);
+                return notSaved(QStringLiteral("'%1' is a folder").arg(basePath + file.Suffix));
+            }
+            if (!WriteTemporary(request.MapsFolder, file, &reason)) {
+                RemoveTemporaries(files);
+                return notSaved(QStringLiteral("'%1' could not be written: %2").arg(basePath + file.Suffix, reason));
+            }
+            if (request.BetweenFiles)
+                request.BetweenFiles();
+        }
+        // The calibration files first and the picture last: a map appears when its picture does.
+        std::rotate(files.begin(), files.begin() + 1, files.end());
+        if (files.size() == 2)
+            RemoveGisFiles(basePath);
+        for (PendingFile& file : files) {
+            if (!RenameOver(file.Temporary, basePath + file.Suffix)) {
+                reason = QString::fromLocal8Bit(std::strerror(errno));
+                RemoveTemporaries(files);
+                return notSaved(QStringLiteral("'%1' could not be written: %2").arg(basePath + file.Suffix, reason));
+            }
+            file.Temporary.clear();
+            if (request.BetweenFiles)
+                request.BetweenFiles();
+        }
+        break;
     }
 
     const QString jpegPath = basePath + QStringLiteral(".JPG");
-    const QString infPath = basePath + QStringLiteral(".INF");
-    QString reason;
-    if (!WriteJpeg(map, jpegPath, &reason)) {
-        prompter.Warn(QStringLiteral("The map could not be saved as '") + jpegPath +
-                      QStringLiteral("': ") + reason);
-        return QString();
-    }
-    if (!WriteInfFile(request.WestLongitude, request.NorthLatitude, request.EastLongitude,
-                      request.SouthLatitude, infPath, request.Description, &reason)) {
-        prompter.Warn(QStringLiteral("The map picture has been saved as '") + jpegPath +
-                      QStringLiteral("', but its calibration file '") + infPath +
-                      QStringLiteral("' could not be written: ") + reason);
-        return QString();
-    }
-    if (!request.GisFiles)
-        RemoveGisFiles(basePath);
-    else if (!WriteGisFiles(basePath, request.Grid, request.Description, &reason)) {
+    if (!gisProblem.isEmpty()) {
         prompter.Warn(QStringLiteral("The map has been saved as '") + jpegPath +
-                      QStringLiteral("', but its GIS files could not be written: ") + reason);
+                      QStringLiteral("', but its GIS files could not be written: ") + gisProblem);
         return basePath;
     }
-    prompter.Inform(QStringLiteral("The map has been saved as '") + jpegPath +
-                    QStringLiteral("'."));
+    prompter.Inform(QStringLiteral("The map has been saved as '") + jpegPath + QStringLiteral("'."));
     return basePath;
 }

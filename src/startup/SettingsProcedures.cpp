@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include <QRegularExpression>
+
 namespace {
 
 const QString Section = QStringLiteral("SETUP");
@@ -84,4 +86,21 @@ bool StoredGridSquares(clsIni& ini)
 void SaveGridSquaresOption(clsIni& ini, bool enabled)
 {
     ini.SaveIniString(Section, QStringLiteral("GRID_SQUARES"), enabled);
+}
+
+int ReadTimeoutSeconds(const QString& text)
+{
+    static const QRegularExpression wholeNumber(QStringLiteral("^[0-9]{1,4}$"));
+    const QString trimmed = text.trimmed();
+    if (!wholeNumber.match(trimmed).hasMatch())
+        return 0;
+    const int seconds = trimmed.toInt();
+    return seconds >= 1 && seconds <= MaxTimeoutSeconds ? seconds : 0;
+}
+
+int StoredTimeout(clsIni& ini)
+{
+    // Read only; a damaged value means the default.
+    const int seconds = ReadTimeoutSeconds(ini.GetIniString(Section, QStringLiteral("TIMEOUT"), QString()));
+    return seconds > 0 ? seconds : DefaultTimeoutSeconds;
 }

@@ -44,3 +44,9 @@ void SaveGisFilesOption(clsIni& ini, bool enabled);
 // read without writing a default.
 bool StoredGridSquares(clsIni& ini);
 void SaveGridSquaresOption(clsIni& ini, bool enabled);
+// Seconds one tile request may take: a whole number from 1 to MaxTimeoutSeconds, else 0.
+inline constexpr int DefaultTimeoutSeconds = 60;
+inline constexpr int MaxTimeoutSeconds = 3600;
+int ReadTimeoutSeconds(const QString& text);
+// "TIMEOUT" of section "SETUP", read only: DefaultTimeoutSeconds when missing or not usable.
+int StoredTimeout(clsIni& ini);

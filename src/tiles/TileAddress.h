@@ -32,9 +32,13 @@ struct TileExtent {
 };
 TileExtent ExtentOf(const TileAddress& tile);
 
-// Bounds a tile must keep so that it lies within what a northern UTM zone can reach.
-inline constexpr int64_t kMaxEasting = 1'000'000;
-inline constexpr int64_t kMaxNorthing = 10'000'000;
+// Bounds a tile's start must keep: every tile the program's grid can ask for lies within them. A
+// reference point's easting is at most 834,000 m (a zone's edge at the equator), its northing at
+// most 9,340,000 m (84 degrees north, where the grid ends); the map's corner snaps up to half a
+// tile beyond it, and the map reaches eight tiles of the coarsest scale further.
+inline constexpr int64_t kLargestMapMetres = 8 * TileSidePixels * 512;
+inline constexpr int64_t kMaxEasting = 834'000 + kLargestMapMetres / 16 + kLargestMapMetres;
+inline constexpr int64_t kMaxNorthing = 9'340'000 + kLargestMapMetres / 16 + kLargestMapMetres;
 
 // "T=1&S=12&X=622&Y=5500&Z=13": the keys in exactly this order, plain decimal numbers.
 std::string TileQuery(const TileAddress& tile);

@@ -10,13 +10,10 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// FNV-1a: a stable folder name for a source.
-std::string FolderKey(const std::string& text)
+std::string HashText(std::string_view bytes)
 {
     uint64_t hash = 1469598103934665603ull;
-    for (unsigned char c : text) {
+    for (unsigned char c : bytes) {
         hash ^= c;
         hash *= 1099511628211ull;
     }
@@ -24,6 +21,8 @@ std::string FolderKey(const std::string& text)
     snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
     return name;
 }
+
+namespace {
 
 bool WriteAll(int fd, const std::string& bytes)
 {
@@ -50,10 +49,10 @@ bool LooksWhole(const std::string& bytes, int type)
 
 std::string TileCache::PathOf(const std::string& sourceKey, const TileAddress& tile) const
 {
-    return m_folder + "/tiles/" + FolderKey(sourceKey) + "/" + TileFileName(tile, ServedFormat(tile.Type));
+    return m_folder + "/tiles/" + HashText(sourceKey) + "/" + TileFileName(tile, ServedFormat(tile.Type));
 }
 
-std::optional<std::string> TileCache::Read(const std::string& sourceKey, const TileAddress& tile) const
+std::optional<std::string> TileCache::Read(const std::string& sourceKey, const TileAddress& tile, std::time_t* modified) const
 {
     if (m_folder.empty())
         return std::nullopt;
@@ -81,6 +80,8 @@ std::optional<std::string> TileCache::Read(const std::string& sourceKey, const T
         ::unlink(PathOf(sourceKey, tile).c_str());
         return std::nullopt;
     }
+    if (modified)
+        *modified = status.st_mtime;
     return bytes;
 }
 

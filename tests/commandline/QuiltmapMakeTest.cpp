@@ -95,6 +95,9 @@ TEST_F(QuiltmapMakeTest, BadArgumentsAreRefusedWithTheUsageAndNothingIsTouched)
         {{"--lat", "91", "--long", "122", "--quiet"}, "--lat 91: I can't make that into a valid latitude."},
         {{"--lat", "47", "--long", "180.01"}, "--long 180.01: I can't make that into a valid longitude."},
         {{"--lat", "4 7", "--long", "122"}, "--lat 4 7: I can't make that into a valid latitude."},
+        {{"--lat", "33.51.00S", "--long", "122"}, "--lat 33.51.00S: I can't make that into a valid latitude. Type degrees north"},
+        {{"--lat", "47", "--long", "151.12.00E"}, "--long 151.12.00E: I can't make that into a valid longitude. Type"},
+        {{"--lat", "&H2F", "--long", "5E"}, "--lat &H2F: I can't make that into a valid latitude."},
         {{"--lat", "47", "--long", "122", "--locator", "CN87"}, "Give either --lat and --long or --locator, not both."},
         {{"--locator", "CN8"}, "--locator: 'CN8' is not a grid locator."},
         {{"--locator", "JJ00"}, "--locator: The grid square JJ00 lies east of Greenwich."},
@@ -110,6 +113,7 @@ TEST_F(QuiltmapMakeTest, BadArgumentsAreRefusedWithTheUsageAndNothingIsTouched)
         {{"--lat", "47", "--long", "122", "--description", longText}, "--description: at most 30 characters"},
         {{"--lat", "47", "--long", "122", "--tile-server", "ftp://host"}, "--tile-server ftp://host: give the server's base URL"},
         {{"--lat", "47", "--long", "122", "--bogus"}, "Unknown option 'bogus'."},
+        {{"--lat", "47", "--long", "122", "--timeout", "0"}, "--timeout 0: give the seconds a tile request may take"},
         {{"--lat", "47", "--long", "122", "extra"}, "Unexpected argument 'extra'."},
     };
     for (const auto& c : cases) {
@@ -207,6 +211,38 @@ TEST_F(QuiltmapMakeTest, AnExistingMapIsKeptWithoutOverwrite)
                     .match(timed.out).hasMatch()) << timed.out.toStdString();
 }
 
+// Tiles that cannot be had: no map without any; an existing map kept unless --allow-missing;
+// three failures alike in a row stop the run with that error.
+TEST_F(QuiltmapMakeTest, MissingTilesAndFailuresAlike)
+{
+    const TileGrid grid = SeattleGrid();
+    const int x = grid.FirstTileX, y = grid.FirstTileY;
+    const std::vector<std::pair<int, int>> all;   // every tile
+    const struct { QStringList more; std::vector<std::pair<int, int>> failing; int status, requests; const char* said; QByteArray inf; } cases[] = {
+        {{"--tiles", "2x1", "--overwrite"}, all, MakeNotFetched, 2, "quiltmap-make: no map saved: no tile could be had\n", "old"},
+        {{"--tiles", "2x2", "--overwrite"}, all, MakeNotFetched, 3,
+         "quiltmap-make: stopped: 3 tiles in a row failed with An error occurred - 500", "old"},
+        {{"--tiles", "2x2", "--overwrite"}, {{x, y + 1}, {x + 1, y}}, MakeNotFetched, 4,
+         "quiltmap-make: no map saved: 2 of 4 tiles missing; the map called 'Home' is kept (give --allow-missing", "old"},
+        {{"--tiles", "2x2", "--overwrite", "--allow-missing"}, {{x, y + 1}, {x + 1, y}}, MakeTilesMissing, 4,
+         "map saved, 2 tiles missing", "Home\r\n"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteFile(maps + "Home.INF", "old"));
+        TestTileServer failing;
+        ASSERT_TRUE(failing.Start());
+        for (const auto& [tileX, tileY] : c.failing) failing.SetAnswer(tileX, tileY, TileAnswer::Status(500));
+        if (c.failing.empty()) failing.SetDefaultAnswer(TileAnswer::Status(500));
+        QDir(library).removeRecursively();
+        const Outcome run = Make(Seattle.mid(0, 4) + QStringList{"--metres", "4"} + c.more + QStringList{"--description", "Home", "--quiet", "--tile-server",
+                                                                  failing.BaseUrl().toString()}, false, false);
+        EXPECT_EQ(run.status, c.status) << run.err.toStdString();
+        EXPECT_EQ(failing.RequestCount(), c.requests);
+        EXPECT_TRUE(run.err.contains(c.said)) << run.err.toStdString();
+        EXPECT_TRUE(ReadFile(maps + "Home.INF").endsWith(c.inf));
+    }
+}
+
 // Warnings go to standard error and the map goes on.
 TEST_F(QuiltmapMakeTest, ResolutionAndZoneWarningsArePrinted)
 {
@@ -227,10 +263,18 @@ TEST_F(QuiltmapMakeTest, ResolutionAndZoneWarningsArePrinted)
 TEST_F(QuiltmapMakeTest, LocatorMapsAndGisFiles)
 {
     ASSERT_TRUE(WriteFile(program.path() + "/Quiltmap.INI", "[SETUP]\r\nGIS_FILES=True\r\n"));
+    const Outcome edge = Make({"--locator", "DN00ax", "--quiet"});
+    EXPECT_EQ(edge.status, MakeOk) << edge.err.toStdString();
+    EXPECT_TRUE(edge.err.startsWith("quiltmap-make: note: The grid square DN00ax reaches the edge of UTM zone 11."));
+    // The window's default description, from the normal form.
+    EXPECT_EQ(Make({"--lat", "47.5", "--long", "122.21.07N", "--tiles", "1x1", "--quiet"}).status, MakeBadArguments);
+    EXPECT_EQ(Make({"--lat", "47.5", "--long", "122.21.07w", "--tiles", "1x1", "--quiet"}).out,
+              maps + "47.05.00N122.21.07 (centre).JPG\n");
+    const int before = server.RequestCount();
     const Outcome run = Make({"--locator", "fn31PR47", "--quiet"});
     EXPECT_EQ(run.status, MakeOk) << run.err.toStdString();
     EXPECT_EQ(run.out, maps + "FN31pr47.JPG\n");
-    EXPECT_EQ(server.RequestCount(), 16);   // 1 m a pixel, 4 x 4 tiles: see the locator tests
+    EXPECT_EQ(server.RequestCount() - before, 16);   // 1 m a pixel, 4 x 4 tiles: see the locator tests
     for (const char* extension : {".JGW", ".PRJ", ".KML", ".JPG.aux.xml"})
         EXPECT_TRUE(QFileInfo::exists(maps + "FN31pr47" + extension)) << extension;
     EXPECT_TRUE(ReadFile(maps + "FN31pr47.INF").endsWith("\r\nFN31pr47\r\n"));
@@ -261,7 +305,7 @@ TEST(QuiltmapMakeProgram, ExitStatusAndStreams)
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 2);
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
-    EXPECT_TRUE(process.readAllStandardError().startsWith("quiltmap-make: --long 181: I can't make that into a valid longitude.\n"));
+    EXPECT_TRUE(process.readAllStandardError().startsWith("quiltmap-make: --long 181: I can't make that into a valid longitude. "));
 }
 
 }  // namespace

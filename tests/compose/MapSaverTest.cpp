@@ -1,4 +1,6 @@
+#include <csignal>
 #include <cstdlib>
+#include <thread>
 
 #include <QDir>
 #include <QFileInfo>
@@ -74,7 +76,9 @@ TEST_F(MapSaverTest, LakeUnionIsWrittenByteForByteAndThePictureDecodesToTheMap)
     EXPECT_EQ(prompter.Log.size(), 1u);
     QImageReader reader(maps + "Lake Union.JPG");
     EXPECT_EQ(reader.format(), "jpeg");
-    const QImage saved = reader.read().convertToFormat(QImage::Format_RGB32);
+    const QImage read = reader.read();
+    EXPECT_EQ(read.dotsPerMeterX(), 3937);   // 100 dots per inch
+    const QImage saved = read.convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(saved.size(), map.size());
     long long total = 0;
     for (qsizetype i = 0; i < map.sizeInBytes(); ++i)  // the fourth byte of each pixel is 0xff in both
@@ -88,6 +92,8 @@ TEST_F(MapSaverTest, NamesFromTheDescriptionOrTheClock)
     const struct { int16_t option; const char* description; QString name; QByteArray title; } cases[] = {
         {0, "a/b: c?", "ab c", "a/b: c?"}, {0, R"(\/:*?"<>|)", DateName, R"(\/:*?"<>|)"},
         {7, "Lake Union", DateName, "Lake Union"}, {1, "Lake\r\nUnion", DateName, "Lake  Union"},
+        {0, "Lake\tUnion\x7f", "Lake Union ", "Lake Union "}, {0, "..", DateName, ".."},
+        {0, ". .hidden", "hidden", ". .hidden"}, {0, "a.b", "a.b", "a.b"},
         {1, "Café – “Ørsted” €5 ™ Œ Ω \U0001F600 ÿ", DateName,  // bytes from Python's cp1252, "replace"
          QByteArray::fromHex("436166e9209620" "93d872737465649420" "803520" "9920" "8c20" "3f20" "3f20" "ff")},
     };
@@ -136,8 +142,7 @@ TEST_F(MapSaverTest, FailedWritesAreReportedWithTheirReason)
     const QString notSaved = "The map could not be saved as '%1Lake Union.JPG': ";
     const struct { QString folder; QImage picture; bool infFolder; QString prefix; } cases[] = {
         {missing, map, false, notSaved.arg(missing)}, {maps, QImage(), false, notSaved.arg(maps)},
-        {maps, map, true, QString("The map picture has been saved as '%1Lake Union.JPG', but its calibration "
-                                  "file '%1Lake Union.INF' could not be written: ").arg(maps)},
+        {maps, map, true, notSaved.arg(maps)},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(!c.infFolder || QDir(maps).mkdir("Lake Union.INF"));
@@ -147,7 +152,57 @@ TEST_F(MapSaverTest, FailedWritesAreReportedWithTheirReason)
         const QString& text = shown.Log[0].text;
         EXPECT_TRUE(text.startsWith(c.prefix) && text.size() > c.prefix.size()) << text.toStdString();  // with a reason
         EXPECT_FALSE(QFileInfo(c.folder + "Lake Union.INF").isFile());
-        EXPECT_EQ(QFile::exists(c.folder + "Lake Union.JPG"), c.infFolder);
+        EXPECT_FALSE(QFile::exists(c.folder + "Lake Union.JPG"));
+        EXPECT_TRUE(QDir(maps).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+}
+
+// Two savers of one name at once: the later replaces the whole set or is refused; date names
+// take the next second. Every set left is one saver's picture with its own calibration.
+TEST_F(MapSaverTest, ConcurrentSaversLeaveWholeSets)
+{
+    const struct { int16_t option; bool overwrite; QStringList files; } cases[] = {
+        {0, true, {"Lake Union.INF", "Lake Union.JPG"}}, {0, false, {"Lake Union.INF", "Lake Union.JPG"}},
+        {1, false, {DateName + ".INF", DateName + ".JPG", "2003-05-17-14-03-10.INF", "2003-05-17-14-03-10.JPG"}}};
+    for (const auto& c : cases) {
+        for (int round = 0; round < 8; ++round) {
+            ASSERT_TRUE(QDir(maps).removeRecursively() && QDir().mkpath(maps));
+            QString saved[2];
+            std::thread savers[2];
+            for (int i = 0; i < 2; ++i)
+                savers[i] = std::thread([&, i] {
+                    ScriptedPrompter answers;
+                    answers.DefaultAnswer = c.overwrite;
+                    SaveRequest request = LakeUnion(c.option);
+                    request.NorthLatitude += i;   // 47.39.059N or 48.39.059N
+                    saved[i] = SaveMap(map.mirrored(i, false), request, answers, FixedClock);
+                });
+            for (std::thread& saver : savers) saver.join();
+            EXPECT_EQ(int(saved[0].isEmpty()) + int(saved[1].isEmpty()), c.overwrite || c.option ? 0 : 1);
+            EXPECT_EQ(QDir(maps).entryList(QDir::Files | QDir::Hidden, QDir::Name), c.files);
+            for (const QString& base : {saved[0], saved[1]}) {   // the second saver's picture is mirrored
+                if (base.isEmpty()) continue;
+                const bool mirrored = QImage(base + ".JPG").pixelColor(2, 100).red() > 128;
+                EXPECT_TRUE(ReadFile(base + ".INF").startsWith(mirrored ? "122.21.074W,48.39.059N" : "122.21.074W,47.39.059N"));
+            }
+        }
+    }
+}
+
+// SIGTERM during a save ends the process once the whole new set is in place, with no temporary
+// file left; before the save it would have left the old set.
+TEST_F(MapSaverTest, TerminationWaitsForTheWholeSet)
+{
+    for (const int step : {0, 2, 3}) {   // after the first temporary file, the first rename, the last
+        WriteFile(maps + "Lake Union.INF", "old");
+        SaveRequest request = LakeUnion();
+        request.Overwrite = true;
+        int steps = 0;
+        request.BetweenFiles = [&] { if (steps++ == step) std::raise(SIGTERM); };
+        EXPECT_EXIT((SaveMap(map, request, prompter, FixedClock), std::exit(0)), testing::KilledBySignal(SIGTERM), "");
+        EXPECT_EQ(ReadFile(maps + "Lake Union.INF"), LakeUnionCorners + "Lake Union\r\n");
+        EXPECT_EQ(QImage(maps + "Lake Union.JPG").size(), map.size());
+        EXPECT_EQ(QDir(maps).entryList(QDir::Files | QDir::Hidden, QDir::Name), QStringList({"Lake Union.INF", "Lake Union.JPG"}));
     }
 }
 

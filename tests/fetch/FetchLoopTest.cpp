@@ -14,6 +14,7 @@
 #include "Inet.h"
 #include "MapMaker.h"
 #include "MapRequest.h"
+#include "MapSaver.h"
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
 #include "TestTileServer.h"
@@ -189,6 +190,16 @@ TEST_F(FetchLoopTest, BodiesAreStoredWholeUnderTheirRealTypeOrNotAtAll)
     }
     EXPECT_EQ(Files(), stored);   // and no partial files
     EXPECT_TRUE(OnlyAskedToSave());
+}
+
+// Three failures alike: asked once whether to go on; No ends the download, and no tile, no map.
+TEST_F(FetchLoopTest, ThreeFailuresAlikeAskOnceAndNoTileSavesNothing)
+{
+    server.SetDefaultAnswer(TileAnswer::Status(404));
+    ASSERT_TRUE(Download(2, 2) && prompter.Log.size() == 5u);
+    EXPECT_TRUE(prompter.Log[3].question == Question::GoOnAfterFailures && prompter.Log[3].text.endsWith("other 1?"));
+    EXPECT_EQ(prompter.Log[4].text, NoTileText());
+    EXPECT_EQ(server.RequestCount(), 3);
 }
 
 TEST_F(FetchLoopTest, FailedTilesAreSkippedWithTheTimedBoxAndTheNextOneFetched)

@@ -114,24 +114,22 @@ TEST(PlaceLocator, WritesTheCentreOrTheSouthWestCornerInTheFieldsNormalForm)
     }
 }
 
-// Whether the map covers the square, checked along its edges at fine steps.
+// Whether the map covers the square, checked along its edges at fine steps in the map's zone.
 bool MapCovers(const TileGrid& grid, const LocatorSquare& square)
 {
     constexpr int Steps = 200;
+    const Mapstuff::ZoneProjector zone(22, grid.Zone);
     for (int i = 0; i <= Steps; ++i) {
         const double t = double(i) / Steps;
-        const double east = square.EastDegrees() - 1e-9;
+        const double east = square.EastDegrees();
         const double lon = square.WestDegrees() + (east - square.WestDegrees()) * t;
         const double lat = square.SouthDegrees() + (square.NorthDegrees() - square.SouthDegrees()) * t;
         for (const auto& [latitude, longitude] : {std::pair{square.SouthDegrees(), lon}, std::pair{square.NorthDegrees(), lon},
                                                   std::pair{lat, square.WestDegrees()}, std::pair{lat, east}}) {
-            Mapstuff::UtmPoint point;
-            point.Latitude = latitude;
-            point.Longitude = longitude;
-            point.EllipsoidIndex = 22;
-            if (Mapstuff::LatLongToUtm(point) != Mapstuff::UtmOk || point.Zone != grid.Zone
-                || point.Easting < grid.BottomLeft.Easting || point.Easting > grid.TopRight.Easting
-                || point.Northing < grid.BottomLeft.Northing || point.Northing > grid.TopRight.Northing)
+            double easting = 0, northing = 0;
+            zone.Forward(latitude, longitude, easting, northing);
+            if (easting < grid.BottomLeft.Easting || easting > grid.TopRight.Easting
+                || northing < grid.BottomLeft.Northing || northing > grid.TopRight.Northing)
                 return false;
         }
     }
@@ -190,6 +188,21 @@ TEST(PlaceLocator, FourCharacterSquareNeeds128MetresPerPixel)
     LocatorSquare square;
     ASSERT_TRUE(ParseLocator(QStringLiteral("CN87"), square));
     EXPECT_EQ(PlaceLocator(square, true, ListChoices()).Lists.ScaleIndex, 7);
+}
+
+// Squares on a zone's west edge are fitted in their centre's zone, with a note; CN87 lies inside one.
+TEST(PlaceLocator, SquaresAtZoneEdgesAreFittedInTheirCentresZone)
+{
+    const struct { const char* text; int zone; bool note; } cases[] = {
+        {"DM04", 11, true}, {"DN00", 11, true}, {"GN00", 21, true}, {"DN00ax", 11, true}, {"CN87", 10, false}};
+    for (const auto& c : cases) {
+        LocatorSquare square;
+        ASSERT_TRUE(ParseLocator(QString::fromLatin1(c.text), square));
+        const LocatorPlacement placement = PlaceLocator(square, true, ListChoices());
+        const TileGrid grid = GridOf(placement.Lists, placement);
+        EXPECT_TRUE(placement.Fitted && grid.Zone == c.zone && MapCovers(grid, square)) << c.text;
+        EXPECT_EQ(placement.Message.contains(QString("reaches the edge of UTM zone %1").arg(c.zone)), c.note) << c.text;
+    }
 }
 
 TEST(PlaceLocator, SaysSoWhenNoChoiceCovers)

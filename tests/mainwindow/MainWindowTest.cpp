@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "CoordinateEntry.h"
 #include "ContextIDs.h"
 #include "MapMaker.h"
 #include "ProgramFolder.h"
@@ -278,7 +279,7 @@ TEST_F(MainWindowTest, InvalidCoordinateKeepsTheFocus)
     QTest::mouseClick(txtDesc, Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), txtLat);
     EXPECT_EQ(prompter.Texts(ScriptedPrompter::Kind::Inform),
-              std::vector<QString>(2, QStringLiteral("I can't make that into a valid latitude.")));
+              std::vector<QString>(2, CoordinateRefusal(false)));
 
     txtLat->selectAll();
     QTest::keyClicks(txtLat, QStringLiteral("47.5"));
@@ -305,7 +306,7 @@ TEST_F(MainWindowTest, KeyFiltersAndAccelerators)
     prompter.Log.clear();
     QTest::keyClick(window.get(), Qt::Key_D, Qt::AltModifier);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.Log.empty(); }, 2000));
-    EXPECT_EQ(prompter.Log.front().text, QStringLiteral("I can't make that into a valid latitude."));
+    EXPECT_EQ(prompter.Log.front().text, CoordinateRefusal(false));
     EXPECT_EQ(QApplication::focusWidget(), txtLat);
 }
 
@@ -319,7 +320,7 @@ TEST_F(MainWindowTest, KeyFiltersHoldForEveryWayTextArrives)
     const struct { const char* field; bool key; Qt::KeyboardModifiers modifiers; QString text, before, after; } cases[] = {
         {"txtLat", true, alt, "q", "1", "1"},       {"txtLat", true, altGr, "@", "1", "1"},
         {"txtLat", true, alt, "5", "1", "15"},      {"txtLong", true, alt, "w", "1", "1W"},
-        {"txtLong", true, {}, "ab-", "", "AB"},     {"txtLong", true, {}, QString::fromUtf16(u"😀"), "1", "1"},
+        {"txtLong", true, {}, "aWe-", "", "W"},     {"txtLong", true, {}, QString::fromUtf16(u"😀"), "1", "1"},
         {"txtLat", false, {}, QString::fromUtf16(u"4😀7"), "", "47"}, {"txtLong", false, {}, "w1", "", "W1"},
         {"txtLat", false, {}, "x", "", ""},
     };

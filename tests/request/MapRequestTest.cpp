@@ -1,11 +1,14 @@
 #include <limits>
 #include <optional>
+#include <tuple>
 
 #include <QString>
 #include <gtest/gtest.h>
 
+#include "CoordinateEntry.h"
 #include "FakeMapForm.h"
 #include "MapRequest.h"
+#include "TileAddress.h"
 #include "ScriptedPrompter.h"
 
 namespace {
@@ -117,13 +120,12 @@ TEST(StartMapDownload, MapAcrossAZoneBoundaryIsAskedFor)
 // description offers a default built from the fields as written back; a typed one is trimmed.
 TEST(PressDownload, FieldsThenDescriptionThenStart)
 {
-    const QString refused = "I can't make that into a valid %1.";
     const QString offer = "You have not input description. Do you wisth to use a default description of '%1'?";
     const struct { const char *lat, *lon, *typed; bool centre; QString refusal; const char* offered; bool answer;
                    std::optional<Field> focused; const char* description; } cases[] = {
-        {"91", "200", "Arctic", true, refused.arg("latitude"), nullptr, true, Field::Latitude, nullptr},
-        {"", "105", "Arctic", true, refused.arg("latitude"), nullptr, true, Field::Latitude, nullptr},
-        {"40", "  ", "Arctic", true, refused.arg("longitude"), nullptr, true, Field::Longitude, nullptr},
+        {"91", "200", "Arctic", true, CoordinateRefusal(false), nullptr, true, Field::Latitude, nullptr},
+        {"", "105", "Arctic", true, CoordinateRefusal(false), nullptr, true, Field::Latitude, nullptr},
+        {"40", "  ", "Arctic", true, CoordinateRefusal(true), nullptr, true, Field::Longitude, nullptr},
         {"85", "105", "Arctic", true, "", nullptr, true, std::nullopt, nullptr},
         {"40", "105", "   ", true, "", "40.00.00N/105.00.00 (centre)", false, Field::Description, nullptr},
         {"47.36.37", "122.21.07", "", false, "", "47.36.37N/122.21.07 (corner)", true, std::nullopt,
@@ -150,3 +152,18 @@ TEST(PressDownload, FieldsThenDescriptionThenStart)
 }
 
 }  // namespace
+
+// Maps at the far corners of what the grid makes (a zone's east edge at 47 N, at the equator and
+// at 84 N, 512 m a pixel, 8 x 8 tiles): the tile service takes every tile they ask for.
+TEST(BuildTileGrid, EveryTileOfTheWidestMapsIsWithinTheServiceRange)
+{
+    for (const auto& [latitude, longitude, centre] : {std::tuple{47.0, -(120 + 10 / 60.0), true},
+             std::tuple{0.0, -117.0001, false}, std::tuple{84.0, -117.0001, false}, std::tuple{84.0, -122.9999, true}}) {
+        MapRequest request;
+        TileGrid grid;
+        ASSERT_TRUE(BuildTileGrid(ListChoices{9, 7, 7, 1, centre}, latitude, longitude, request, grid)) << latitude;
+        for (int tile = 0; tile < 64; ++tile)
+            EXPECT_EQ(ParseTileQuery(TileQuery({2, grid.ScaleCode, grid.Zone, grid.FirstTileX + tile % 8,
+                                                grid.FirstTileY + tile / 8})).Error, "") << latitude << " " << tile;
+    }
+}

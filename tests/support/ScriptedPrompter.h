@@ -1,13 +1,14 @@
 #pragma once
 
 #include <deque>
+#include <map>
 #include <vector>
 
 #include <QString>
 
 #include "Prompter.h"
 
-// Answers questions from a script and records everything it was shown.
+// Answers questions by their value (AnswerTo), else from a script, and records what it was shown.
 class ScriptedPrompter : public Prompter {
 public:
     enum class Kind { YesNo, OkCancel, Inform, Warn, Timed };
@@ -15,15 +16,26 @@ public:
         Kind kind;
         QString text;
         int seconds = 0;
+        Question question = Question::SaveMap;
     };
 
+    std::map<Question, bool> AnswerTo;
     // Answers used in order; when the script runs out, DefaultAnswer is used.
     std::deque<bool> Answers;
     bool DefaultAnswer = true;
     std::vector<Shown> Log;
 
-    bool AskYesNo(const QString& text) override { return Answer(Kind::YesNo, text); }
-    bool AskOkCancel(const QString& text) override { return Answer(Kind::OkCancel, text); }
+    bool Ask(Question question, const QString& text) override
+    {
+        Log.push_back({KindOf(question).OkCancel ? Kind::OkCancel : Kind::YesNo, text, 0, question});
+        if (const auto it = AnswerTo.find(question); it != AnswerTo.end())
+            return it->second;
+        if (Answers.empty())
+            return DefaultAnswer;
+        const bool answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
     void Inform(const QString& text) override { Log.push_back({Kind::Inform, text}); }
     void Warn(const QString& text) override { Log.push_back({Kind::Warn, text}); }
     void InformTimed(const QString& message, int seconds) override
@@ -39,16 +51,5 @@ public:
             if (shown.kind == kind)
                 texts.push_back(shown.text);
         return texts;
-    }
-
-private:
-    bool Answer(Kind kind, const QString& text)
-    {
-        Log.push_back({kind, text});
-        if (Answers.empty())
-            return DefaultAnswer;
-        const bool answer = Answers.front();
-        Answers.pop_front();
-        return answer;
     }
 };

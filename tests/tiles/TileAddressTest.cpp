@@ -39,11 +39,11 @@ TEST(TileAddress, RoundTripsThroughQueryAndFileNameUpToTheZoneEdges)
 
 TEST(TileAddress, OneTileBeyondTheZoneAndForeignNamesAreRefused)
 {
-    EXPECT_EQ(ParseTileQuery("T=1&S=19&X=10&Y=0&Z=1").Error,
-              "Tile X=10 lies beyond the zone at this scale (easting 1024000 m).");
-    EXPECT_EQ(ParseTileQuery("T=1&S=10&X=0&Y=50000&Z=1").Error,
-              "Tile Y=50000 lies beyond the zone at this scale (northing 10000000 m).");
-    for (const char* name : {"1-19-1-10-0.JPG", "1-10-1-0-50000.GIF", "1-10-61-0-0.JPG", "1-12-13-622-5500.jpg",
+    EXPECT_EQ(ParseTileQuery("T=1&S=19&X=17&Y=0&Z=1").Error,
+              "Tile X=17 lies beyond the zone at this scale (easting 1740800 m).");
+    EXPECT_EQ(ParseTileQuery("T=1&S=10&X=0&Y=51052&Z=1").Error,
+              "Tile Y=51052 lies beyond the zone at this scale (northing 10210400 m).");
+    for (const char* name : {"1-19-1-17-0.JPG", "1-10-1-0-51052.GIF", "1-10-61-0-0.JPG", "1-12-13-622-5500.jpg",
                              "01-12-13-622-5500.JPG", "1-12-13-622.JPG", "1-12-13-622-5500-1.JPG", "1-12-13--5500.JPG",
                              "1-12-13-622-5500.JPG.part", ".GIF"})
         EXPECT_FALSE(ParseTileFileName(name).has_value()) << name;
