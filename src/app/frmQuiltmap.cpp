@@ -36,6 +36,8 @@
 #include "clsWindowPos.h"
 #include "frmAbout.h"
 #include "frmGridLocator.h"
+#include "frmPickOnMap.h"
+#include "OverviewFetcher.h"
 
 namespace {
 
@@ -253,6 +255,9 @@ void frmQuiltmap::CreateMenus()
     QAction* mnuGridLocator = mnuOptions->addAction(QStringLiteral("Grid &Locator..."));
     mnuGridLocator->setObjectName(QStringLiteral("mnuGridLocator"));
     connect(mnuGridLocator, &QAction::triggered, this, [this] { ShowGridLocator(); });
+    mnuPickOnMap = mnuOptions->addAction(QStringLiteral("&Pick on Map..."));
+    mnuPickOnMap->setObjectName(QStringLiteral("mnuPickOnMap"));
+    connect(mnuPickOnMap, &QAction::triggered, this, [this] { ShowPickOnMap(); });
     mnuGisFiles = mnuOptions->addAction(QStringLiteral("Also Save &GIS Files"));
     mnuGisFiles->setObjectName(QStringLiteral("mnuGisFiles"));
     mnuGisFiles->setCheckable(true);
@@ -401,6 +406,21 @@ void frmQuiltmap::ShowGridLocator()
 {
     frmGridLocator dialog(this, [this](const QString& locator, bool fit) { return ApplyGridLocator(locator, fit); });
     dialog.exec();
+}
+
+void frmQuiltmap::ShowPickOnMap()
+{
+    // The point in the fields, else the default one.
+    const CoordinateCheck latitude = CheckCoordinateText(txtLat->text(), false);
+    const CoordinateCheck longitude = CheckCoordinateText(txtLong->text(), true);
+    const bool valid = latitude.Valid && !latitude.Empty && longitude.Valid && !longitude.Empty;
+    OverviewFetcher fetcher(m_maker->TileLibraryFolder(), m_maker->TileServer());
+    frmPickOnMap dialog(this, valid ? latitude.Value : DefaultPickLatitude,
+                        valid ? longitude.Value : DefaultPickLongitude, Choices(), m_maker->TileLibraryFolder(), fetcher);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    txtLat->setText(dialog.LatitudeText());
+    txtLong->setText(dialog.LongitudeText());
 }
 
 bool frmQuiltmap::ApplyGridLocator(const QString& locator, bool fit)
@@ -632,6 +652,7 @@ void frmQuiltmap::EnableInputs(bool enabled)
                                                             txtLat, txtLong, txtDesc, optCentre,
                                                             optCorner})
         control->setEnabled(enabled);
+    mnuPickOnMap->setEnabled(enabled);
 }
 
 void frmQuiltmap::SetDownloadCaption(const QString& caption)

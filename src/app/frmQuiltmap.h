@@ -81,6 +81,7 @@ private:
     void FileNameOptionClicked(int index);
     void ShowAbout();
     void ShowGridLocator();
+    void ShowPickOnMap();
     void GisFilesClicked(bool checked);
     // The status line's locator of the reference point, when both fields hold valid values.
     void UpdateLocatorStatus();
@@ -122,6 +123,7 @@ private:
     QLabel* m_progress = nullptr;
     QAction* mnuFileNameOpt[2] = {nullptr, nullptr};
     QAction* mnuGisFiles = nullptr;
+    QAction* mnuPickOnMap = nullptr;
     QLabel* m_locator = nullptr;
 
     QString m_hostFolder;

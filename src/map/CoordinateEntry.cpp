@@ -1,6 +1,8 @@
 #include "CoordinateEntry.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -203,6 +205,14 @@ CoordinateCheck CheckCoordinateText(const QString& text, bool isLongitude)
     const double value = degrees + (minutes + hundredthsValue / 100.0) / 60.0;
     check.Value = isLongitude ? -value : value;
     return check;
+}
+
+QString CoordinateFieldText(double degrees, bool isLongitude)
+{
+    const double magnitude = std::isfinite(degrees) ? std::min(std::fabs(degrees), 360.0) : 0.0;
+    const long long hundredths = std::llround(magnitude * 6000.0);
+    return QString::asprintf(isLongitude ? "%03lld.%02lld.%02lld" : "%02lld.%02lld.%02lld", hundredths / 6000,
+                             hundredths % 6000 / 100, hundredths % 100);
 }
 
 QString CoordinateRefusal(bool isLongitude)

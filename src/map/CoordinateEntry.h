@@ -24,6 +24,10 @@ struct CoordinateCheck {
 // The check of a field's text, without any window.
 CoordinateCheck CheckCoordinateText(const QString& text, bool isLongitude);
 
+// A value in a field's normal form ("47.36.37", "122.21.07"): degrees, the sign dropped, to the
+// nearest hundredth of a minute.
+QString CoordinateFieldText(double degrees, bool isLongitude);
+
 // "I can't make that into a valid latitude." / "... longitude."
 QString CoordinateRefusal(bool isLongitude);
 

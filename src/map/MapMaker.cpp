@@ -301,6 +301,11 @@ QString MapMaker::MapsFolder() const
     return d->MapsFolder;
 }
 
+QUrl MapMaker::TileServer() const
+{
+    return d->TileServer;
+}
+
 void MapMaker::SetTileServer(const QUrl& baseUrl)
 {
     d->TileServer = baseUrl;

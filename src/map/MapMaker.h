@@ -32,6 +32,7 @@ public:
     QString MapsFolder() const;
     // Base URL before "/tile.ashx?".
     void SetTileServer(const QUrl& baseUrl);
+    QUrl TileServer() const;
     void SetFileNameOption(int16_t option);
     int16_t FileNameOption() const;
     // Every saved map also gets its GIS files (world file, projection, ground overlay).

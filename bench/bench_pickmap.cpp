@@ -1,0 +1,84 @@
+// The "Pick on Map" overview: painting a whole 1200 x 800 view from tiles already at hand, and one
+// pan step of a drag (the view moved, the tiles it now wants listed, the view painted again).
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+
+#include "frmPickOnMap.h"
+
+namespace {
+
+constexpr double SeattleLat = 47.0 + 36.37 / 60.0;
+constexpr double SeattleLong = -(122.0 + 21.07 / 60.0);
+
+struct Overview {
+    PickView View;
+    OverviewScene Scene;
+    QImage Target{1200, 800, QImage::Format_RGB32};
+
+    Overview()
+    {
+        View.Open(SeattleLat, SeattleLong, 14, 1200, 800);
+        MapRequest request;
+        ListChoices lists;
+        lists.ScaleIndex = 4;
+        lists.WidthIndex = lists.HeightIndex = 7;
+        Scene.HasGrid = View.MapGrid(lists, request, Scene.Grid);
+        Scene.InLibrary.assign(64, false);
+        for (size_t i = 0; i < Scene.InLibrary.size(); i += 3)
+            Scene.InLibrary[i] = true;
+        // Every tile within a few screens, as a drag finds them after a while.
+        View.Resize(4000, 3000);
+        for (const PickView::Tile& tile : View.CoveringTiles()) {
+            QImage picture(200, 200, QImage::Format_RGB32);
+            picture.fill(QColor::fromHsv((tile.X * 37 + tile.Y * 11) % 360, 90, 200));
+            Scene.Pictures.insert(TileFileBaseName(QString(), OverviewTile(View, 1, tile)), picture);
+        }
+        View.Resize(1200, 800);
+    }
+    void Paint()
+    {
+        QPainter painter(&Target);
+        PaintOverview(painter, View, Scene);
+    }
+};
+
+void BM_PaintFullView(benchmark::State& state)
+{
+    Overview overview;
+    for (auto _ : state) {
+        overview.Paint();
+        benchmark::DoNotOptimize(overview.Target.constBits());
+    }
+}
+BENCHMARK(BM_PaintFullView)->Unit(benchmark::kMillisecond);
+
+void BM_PanStep(benchmark::State& state)
+{
+    Overview overview;
+    int step = 0;
+    for (auto _ : state) {
+        // Back and forth, so the view stays among the tiles at hand.
+        const double dx = (step++ / 20) % 2 ? -7 : 7;
+        overview.View.Pan(dx, dx / 2);
+        size_t wanted = 0;
+        for (const PickView::Tile& tile : overview.View.CoveringTiles())
+            wanted += !overview.Scene.Pictures.contains(TileFileBaseName(QString(), OverviewTile(overview.View, 1, tile)));
+        benchmark::DoNotOptimize(wanted);
+        overview.Paint();
+    }
+}
+BENCHMARK(BM_PanStep)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

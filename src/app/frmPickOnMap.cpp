@@ -1,0 +1,369 @@
+#include "frmPickOnMap.h"
+
+#include <cmath>
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include "CoordinateEntry.h"
+#include "Maidenhead.h"
+#include "clsWindowPos.h"
+
+namespace {
+
+constexpr int ArrowStepPixels = 200;
+const QColor Background(238, 236, 230);
+const QColor FailedGrey(160, 160, 160);
+const QColor InLibraryShade(40, 160, 60, 70);
+const QColor ToFetchShade(230, 120, 20, 70);
+
+QString TileName(const TileKey& tile)
+{
+    return TileFileBaseName(QString(), tile);
+}
+
+QRect ToQRect(const PickView::Rect& r)
+{
+    return QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1));
+}
+
+// "N tiles: M in the tile library, K to fetch (about T s)", T at one request per 250 ms.
+QString CostLine(int total, int inLibrary)
+{
+    const int toFetch = total - inLibrary;
+    return QStringLiteral("%1 tiles: %2 in the tile library, %3 to fetch (about %4 s)")
+        .arg(total)
+        .arg(inLibrary)
+        .arg(toFetch)
+        .arg((toFetch + 3) / 4);
+}
+
+}  // namespace
+
+TileKey OverviewTile(const PickView& view, int16_t imageType, const PickView::Tile& tile)
+{
+    TileKey key;
+    key.ImageType = imageType;
+    key.ScaleCode = view.ScaleCode();
+    key.Zone = view.Zone();
+    key.X = tile.X;
+    key.Y = tile.Y;
+    return key;
+}
+
+void PaintOverview(QPainter& painter, const PickView& view, const OverviewScene& scene)
+{
+    painter.fillRect(QRect(0, 0, view.Width(), view.Height()), Background);
+    for (const PickView::Tile& tile : view.CoveringTiles()) {
+        const QString name = TileName(OverviewTile(view, scene.ImageType, tile));
+        const QRect place = ToQRect(view.TileRect(tile));
+        if (const auto it = scene.Pictures.constFind(name); it != scene.Pictures.cend()) {
+            if (it->size() == place.size())
+                painter.drawImage(place.topLeft(), *it);
+            else
+                painter.drawImage(place, *it);
+        } else if (scene.Failed.contains(name)) {
+            painter.fillRect(place, FailedGrey);
+        }
+    }
+
+    if (scene.HasGrid) {
+        const TileGrid& grid = scene.Grid;
+        const int wide = grid.WidthMetres / grid.TileMetres;
+        const int high = grid.HeightMetres / grid.TileMetres;
+        for (int row = 0; row < high; ++row)
+            for (int column = 0; column < wide; ++column) {
+                const size_t index = size_t(row) * wide + column;
+                const bool cached = index < scene.InLibrary.size() && scene.InLibrary[index];
+                painter.fillRect(ToQRect(view.GridTileRect(grid, column, row)), cached ? InLibraryShade : ToFetchShade);
+            }
+        const QRect outline = ToQRect(view.GridRect(grid));
+        painter.setPen(QPen(Qt::white, 3));
+        painter.drawRect(outline);
+        painter.setPen(QPen(QColor(200, 20, 20), 1));
+        painter.drawRect(outline);
+    }
+
+    const PickView::Point at = view.UtmToScreen(view.PointEasting(), view.PointNorthing());
+    const QPoint centre(qRound(at.X), qRound(at.Y));
+    for (const auto& [colour, width] : {std::pair{QColor(Qt::white), 3}, std::pair{QColor(Qt::black), 1}}) {
+        painter.setPen(QPen(colour, width));
+        painter.drawLine(centre - QPoint(14, 0), centre - QPoint(4, 0));
+        painter.drawLine(centre + QPoint(4, 0), centre + QPoint(14, 0));
+        painter.drawLine(centre - QPoint(0, 14), centre - QPoint(0, 4));
+        painter.drawLine(centre + QPoint(0, 4), centre + QPoint(0, 14));
+    }
+}
+
+frmPickOnMap::frmPickOnMap(QWidget* parent, double latitude, double longitude, const ListChoices& choices,
+                           const QString& tileLibraryFolder, OverviewTileSource& source)
+    : QDialog(parent), m_choices(choices), m_tileLibraryFolder(tileLibraryFolder), m_source(source)
+{
+    setObjectName(QStringLiteral("frmPickOnMap"));
+    setWindowTitle(QStringLiteral("Pick on Map"));
+    setSizeGripEnabled(true);
+    m_scene.ImageType = int16_t(choices.TypeIndex + 1);
+    // A point without a UTM zone (beyond 84 N) opens on the default point.
+    const int16_t scale = int16_t(choices.ScaleIndex + PickView::FirstScale);
+    if (!m_view.Open(latitude, longitude, scale, 1, 1))
+        m_view.Open(DefaultPickLatitude, DefaultPickLongitude, scale, 1, 1);
+
+    picOverview = new QWidget(this);
+    picOverview->setObjectName(QStringLiteral("picOverview"));
+    picOverview->setFocusPolicy(Qt::StrongFocus);
+    picOverview->setMouseTracking(true);
+    picOverview->setAttribute(Qt::WA_OpaquePaintEvent);
+    picOverview->setMinimumSize(200, 150);
+    picOverview->installEventFilter(this);
+    labPointer = new QLabel(this);
+    labPointer->setObjectName(QStringLiteral("labPointer"));
+    labCost = new QLabel(this);
+    labCost->setObjectName(QStringLiteral("labCost"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("buttons"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(labPointer);
+    bottom->addSpacing(24);
+    bottom->addWidget(labCost, 1);
+    bottom->addWidget(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(picOverview, 1);
+    layout->addLayout(bottom);
+
+    connect(&m_source, &OverviewTileSource::TileArrived, this, &frmPickOnMap::OnTileArrived);
+    connect(&m_source, &OverviewTileSource::TileFailed, this, &frmPickOnMap::OnTileFailed);
+
+    // Large where the screen allows; the remembered place replaces it.
+    m_view.Resize(picOverview->width(), picOverview->height());
+    QSize size(1200, 800);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
+    m_windowPos = std::make_unique<clsWindowPos>();
+    m_windowPos->Init(this, QStringLiteral("PICK"), parent);
+
+    picOverview->setFocus(Qt::OtherFocusReason);
+    PointChanged();
+}
+
+frmPickOnMap::~frmPickOnMap()
+{
+    // Nothing more is wanted from the source.
+    m_source.Want({});
+}
+
+void frmPickOnMap::done(int result)
+{
+    m_windowPos.reset();   // stores the dialog's place while it is still on the screen
+    m_source.Want({});
+    QDialog::done(result);
+}
+
+QString frmPickOnMap::LatitudeText() const
+{
+    return CoordinateFieldText(m_view.PointLatitude(), false);
+}
+
+QString frmPickOnMap::LongitudeText() const
+{
+    return CoordinateFieldText(m_view.PointLongitude(), true);
+}
+
+QString frmPickOnMap::PointerText() const
+{
+    return labPointer->text();
+}
+
+QString frmPickOnMap::CostText() const
+{
+    return labCost->text();
+}
+
+void frmPickOnMap::ViewChanged()
+{
+    RequestTiles();
+    picOverview->update();
+}
+
+void frmPickOnMap::PointChanged()
+{
+    MapRequest request;
+    m_scene.HasGrid = m_view.MapGrid(m_choices, request, m_scene.Grid);
+    m_scene.InLibrary.clear();
+    int inLibrary = 0;
+    if (m_scene.HasGrid) {
+        TileKey tile;
+        tile.ImageType = request.ImageType;
+        tile.ScaleCode = m_scene.Grid.ScaleCode;
+        tile.Zone = m_scene.Grid.Zone;
+        for (int row = 0; row < request.TilesHigh; ++row)
+            for (int column = 0; column < request.TilesWide; ++column) {
+                tile.X = m_scene.Grid.FirstTileX + column;
+                tile.Y = m_scene.Grid.FirstTileY + row;
+                const QString base = TileFileBaseName(m_tileLibraryFolder, tile);
+                const bool cached = QFileInfo(base + QStringLiteral(".JPG")).isFile()
+                                    || QFileInfo(base + QStringLiteral(".GIF")).isFile();
+                m_scene.InLibrary.push_back(cached);
+                inLibrary += cached;
+            }
+        labCost->setText(CostLine(int(m_scene.InLibrary.size()), inLibrary));
+    } else {
+        labCost->clear();
+    }
+    ViewChanged();
+}
+
+void frmPickOnMap::RequestTiles()
+{
+    std::vector<TileKey> wanted;
+    for (const PickView::Tile& tile : m_view.CoveringTiles()) {
+        const TileKey key = OverviewTile(m_view, m_scene.ImageType, tile);
+        const QString name = TileName(key);
+        if (!m_scene.Pictures.contains(name) && !m_scene.Failed.contains(name))
+            wanted.push_back(key);
+    }
+    m_source.Want(wanted);
+}
+
+void frmPickOnMap::OnTileArrived(const TileKey& tile, const QImage& picture)
+{
+    // Only the tiles of a few screens are kept; the rest come again from the tile library.
+    constexpr qsizetype KeptTiles = 600;
+    if (m_scene.Pictures.size() >= KeptTiles)
+        m_scene.Pictures.clear();
+    m_scene.Pictures.insert(TileName(tile), picture);
+    // A tile fetched for the overview may be one of the map's.
+    if (m_scene.HasGrid && tile.ScaleCode == m_scene.Grid.ScaleCode && tile.ImageType == m_scene.ImageType)
+        PointChanged();
+    else
+        picOverview->update();
+}
+
+void frmPickOnMap::OnTileFailed(const TileKey& tile)
+{
+    m_scene.Failed.insert(TileName(tile));
+    picOverview->update();
+}
+
+void frmPickOnMap::ShowPointer(QPoint at)
+{
+    double latitude = 0;
+    double longitude = 0;
+    if (!m_view.ScreenToLatLong(at.x(), at.y(), latitude, longitude) || std::fabs(latitude) > 90) {
+        labPointer->clear();
+        return;
+    }
+    longitude = std::remainder(longitude, 360.0);
+    labPointer->setText(CoordinateFieldText(latitude, false) + (latitude < 0 ? QStringLiteral(" S  ") : QStringLiteral(" N  "))
+                        + CoordinateFieldText(longitude, true) + (longitude > 0 ? QStringLiteral(" E  ") : QStringLiteral(" W  "))
+                        + LocatorOf(latitude, longitude, 6));
+}
+
+bool frmPickOnMap::HandleKey(int key)
+{
+    const PickView::Point centre{m_view.Width() / 2.0, m_view.Height() / 2.0};
+    switch (key) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+    case Qt::Key_PageUp:
+        if (m_view.StepScale(-1, centre))
+            ViewChanged();
+        return true;
+    case Qt::Key_Minus:
+    case Qt::Key_PageDown:
+        if (m_view.StepScale(1, centre))
+            ViewChanged();
+        return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        const int east = key == Qt::Key_Left ? -ArrowStepPixels : key == Qt::Key_Right ? ArrowStepPixels : 0;
+        const int north = key == Qt::Key_Down ? -ArrowStepPixels : key == Qt::Key_Up ? ArrowStepPixels : 0;
+        if (m_view.MovePoint(east, north))
+            PointChanged();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool frmPickOnMap::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != picOverview)
+        return false;
+    switch (event->type()) {
+    case QEvent::Paint: {
+        QPainter painter(picOverview);
+        PaintOverview(painter, m_view, m_scene);
+        return true;
+    }
+    case QEvent::Resize:
+        m_view.Resize(picOverview->width(), picOverview->height());
+        RequestTiles();
+        return false;
+    case QEvent::KeyPress:
+        return HandleKey(static_cast<QKeyEvent*>(event)->key());
+    case QEvent::Wheel: {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const int steps = wheel->angleDelta().y() > 0 ? -1 : wheel->angleDelta().y() < 0 ? 1 : 0;
+        const QPointF at = wheel->position();
+        if (steps != 0 && m_view.StepScale(steps, {at.x(), at.y()}))
+            ViewChanged();
+        return true;
+    }
+    case QEvent::MouseButtonPress: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        m_pressed = true;
+        m_dragging = false;
+        m_pressAt = m_lastDragAt = mouse->position().toPoint();
+        return true;
+    }
+    case QEvent::MouseMove: {
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (m_pressed) {
+            if (!m_dragging && (at - m_pressAt).manhattanLength() >= QApplication::startDragDistance()) {
+                m_dragging = true;
+                picOverview->setCursor(Qt::ClosedHandCursor);
+            }
+            if (m_dragging) {
+                m_view.Pan(at.x() - m_lastDragAt.x(), at.y() - m_lastDragAt.y());
+                m_lastDragAt = at;
+                ViewChanged();
+            }
+        }
+        ShowPointer(at);
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton || !m_pressed)
+            return false;
+        m_pressed = false;
+        if (m_dragging)
+            picOverview->unsetCursor();
+        else if (m_view.SetPointAt(mouse->position().x(), mouse->position().y()))
+            PointChanged();
+        m_dragging = false;
+        return true;
+    }
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QDialog>
+#include <QHash>
+#include <QImage>
+#include <QSet>
+#include <QString>
+
+#include "MapTypes.h"
+#include "OverviewTileSource.h"
+#include "PickView.h"
+
+class QLabel;
+class QPainter;
+class clsWindowPos;
+
+// Where the dialog opens when the fields hold no point: 47.36.37 N 122.21.07 W, degrees.
+inline constexpr double DefaultPickLatitude = 47.0 + 36.37 / 60.0;
+inline constexpr double DefaultPickLongitude = -(122.0 + 21.07 / 60.0);
+
+// What the overview shows besides the view: its tiles, and the map a Download would make.
+struct OverviewScene {
+    int16_t ImageType = 1;
+    QHash<QString, QImage> Pictures;   // by tile name "T-S-Z-X-Y"
+    QSet<QString> Failed;              // tiles that could not be had: grey
+    bool HasGrid = false;
+    TileGrid Grid;
+    std::vector<bool> InLibrary;       // the grid's tiles, row by row from the south
+};
+
+// The overview at the view's scale: tiles, the map's rectangle with its tiles shaded by whether
+// the tile library has them, and the crosshair on the reference point.
+void PaintOverview(QPainter& painter, const PickView& view, const OverviewScene& scene);
+
+// The tile of the view's scale at (x, y) for an image type.
+TileKey OverviewTile(const PickView& view, int16_t imageType, const PickView::Tile& tile);
+
+// "Pick on Map": the reference point chosen on an overview of the tile server's tiles. The
+// point the dialog ends with is in PickedLatitude / PickedLongitude; the caller writes it.
+class frmPickOnMap : public QDialog {
+    Q_OBJECT
+public:
+    // latitude, longitude: the point it opens on (degrees, east positive); choices: the main
+    // window's lists; tileLibraryFolder ends with "/".
+    frmPickOnMap(QWidget* parent, double latitude, double longitude, const ListChoices& choices,
+                 const QString& tileLibraryFolder, OverviewTileSource& source);
+    ~frmPickOnMap() override;
+
+    // The point in the fields' normal form ("47.36.37", "122.21.07").
+    QString LatitudeText() const;
+    QString LongitudeText() const;
+
+    const PickView& View() const { return m_view; }
+    const OverviewScene& Scene() const { return m_scene; }
+    QString PointerText() const;
+    QString CostText() const;
+
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ViewChanged();
+    void PointChanged();
+    void RequestTiles();
+    void ShowPointer(QPoint at);
+    void OnTileArrived(const TileKey& tile, const QImage& picture);
+    void OnTileFailed(const TileKey& tile);
+    bool HandleKey(int key);
+
+    PickView m_view;
+    OverviewScene m_scene;
+    ListChoices m_choices;
+    QString m_tileLibraryFolder;
+    OverviewTileSource& m_source;
+    std::unique_ptr<clsWindowPos> m_windowPos;
+    QWidget* picOverview = nullptr;
+    QLabel* labPointer = nullptr;
+    QLabel* labCost = nullptr;
+    QPoint m_pressAt;
+    QPoint m_lastDragAt;
+    bool m_pressed = false;
+    bool m_dragging = false;
+};

@@ -1,0 +1,119 @@
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "MapMaker.h"
+#include "ProgramFolder.h"
+#include "ScriptedPrompter.h"
+#include "TestFiles.h"
+#include "TestTileServer.h"
+#include "frmPickOnMap.h"
+#include "frmQuiltmap.h"
+
+namespace {
+
+class PickOnMapTest : public ::testing::Test {
+protected:
+    QTemporaryDir programDir;
+    QTemporaryDir prefixDir;
+    ScriptedPrompter prompter;
+    std::unique_ptr<frmQuiltmap> window;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(programDir.isValid());
+        OverrideProgramFolder(programDir.path());
+        qputenv("WINEPREFIX", prefixDir.path().toUtf8());
+        ASSERT_TRUE(WriteFile(programDir.path() + "/" + ExecutableBaseName() + ".INI", "[SETUP]\r\nFIRST_TIME=False\r\n"));
+        window = std::make_unique<frmQuiltmap>(&prompter);
+        ASSERT_TRUE(window->Load());
+        // A port where nothing listens any more.
+        TestTileServer dead;
+        ASSERT_TRUE(dead.Start());
+        window->Maker().SetTileServer(dead.BaseUrl());
+        dead.Stop();
+        window->findChild<QLineEdit*>("txtLat")->setText("47.36.37");
+        window->findChild<QLineEdit*>("txtLong")->setText("122.21.07");
+        window->findChild<QComboBox*>("cmbScale")->setCurrentIndex(4);   // 16 m/pixel
+    }
+    void TearDown() override
+    {
+        window.reset();
+        OverrideProgramFolder(QString());
+    }
+    // Opens the dialog from the menu and runs `inside` on it while it is shown.
+    void Pick(const std::function<void(frmPickOnMap&)>& inside)
+    {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<frmPickOnMap*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            seen = true;
+            inside(*dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        window->findChild<QAction*>("mnuPickOnMap")->trigger();
+        EXPECT_TRUE(seen);
+    }
+    QString Field(const char* name) { return window->findChild<QLineEdit*>(name)->text(); }
+};
+
+// Three steps east and two north at 16 m/pixel: 9600 m E and 6400 m N of 47.36.37 N 122.21.07 W,
+// which is 47.662953571 N 122.222598946 W (cs2cs).
+TEST_F(PickOnMapTest, ArrowsMoveThePointAndEnterWritesItEscapeLeavesTheFields)
+{
+    const struct { int endKey; const char *lat, *lon; } cases[] = {
+        {Qt::Key_Return, "47.39.78", "122.13.36"},
+        {Qt::Key_Escape, "47.36.37", "122.21.07"},
+    };
+    for (const auto& c : cases) {
+        window->findChild<QLineEdit*>("txtLat")->setText("47.36.37");
+        window->findChild<QLineEdit*>("txtLong")->setText("122.21.07");
+        Pick([&](frmPickOnMap& dialog) {
+            EXPECT_EQ(dialog.windowTitle(), "Pick on Map");
+            EXPECT_EQ(dialog.View().ScaleCode(), 14);
+            QWidget* overview = dialog.findChild<QWidget*>("picOverview");
+            for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Up, Qt::Key_Up})
+                QTest::keyClick(overview, Qt::Key(key));
+            EXPECT_EQ(dialog.LatitudeText(), "47.39.78");
+            EXPECT_EQ(dialog.CostText(), "25 tiles: 0 in the tile library, 25 to fetch (about 7 s)");
+            QTest::keyClick(overview, Qt::Key(c.endKey));
+            EXPECT_FALSE(dialog.isVisible());
+        });
+        EXPECT_EQ(Field("txtLat"), c.lat);
+        EXPECT_EQ(Field("txtLong"), c.lon);
+    }
+    EXPECT_TRUE(prompter.Log.empty());
+    window->EnableInputs(false);   // as a download does
+    EXPECT_FALSE(window->findChild<QAction*>("mnuPickOnMap")->isEnabled());
+}
+
+// With no server every tile ends grey, quietly, and the dialog still answers.
+TEST_F(PickOnMapTest, DeadServerGivesGreyTilesAndNoMessageBox)
+{
+    window->findChild<QComboBox*>("cmbWidth")->setCurrentIndex(0);   // a small map, clear of the corner
+    window->findChild<QComboBox*>("cmbHeight")->setCurrentIndex(0);
+    Pick([&](frmPickOnMap& dialog) {
+        const size_t covering = dialog.View().CoveringTiles().size();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return size_t(dialog.Scene().Failed.size()) == covering; }, 60000));
+        const QImage shown = dialog.findChild<QWidget*>("picOverview")->grab().toImage();
+        EXPECT_EQ(QColor(shown.pixel(3, 3)), QColor(160, 160, 160));
+        for (QWidget* top : QApplication::topLevelWidgets())
+            EXPECT_EQ(qobject_cast<QMessageBox*>(top), nullptr);
+        QTest::keyClick(dialog.findChild<QWidget*>("picOverview"), Qt::Key_Minus);
+        EXPECT_EQ(dialog.View().ScaleCode(), 15);
+    });
+    EXPECT_TRUE(prompter.Log.empty());
+}
+
+}  // namespace
