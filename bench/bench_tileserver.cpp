@@ -86,7 +86,7 @@ void BM_RenderGeoTiffPhoto1m(benchmark::State& state)
     int k = 0;
     for (auto _ : state) {
         RgbImage image;
-        TileRequest tile{1, 10, 10, 2718 + k % 30, 26350 + (k / 30) % 25};
+        TileAddress tile{1, 10, 10, 2718 + k % 30, 26350 + (k / 30) % 25};
         ++k;
         benchmark::DoNotOptimize(source->Render(tile, image));
         benchmark::DoNotOptimize(EncodeJpeg(image));
@@ -107,7 +107,7 @@ void BM_RenderEmbedded(benchmark::State& state)
     int k = 0;
     for (auto _ : state) {
         RgbImage image;
-        TileRequest tile{type, 14, 10, 160 + k % 20, 1640 + (k / 20) % 20};
+        TileAddress tile{type, 14, 10, 160 + k % 20, 1640 + (k / 20) % 20};
         ++k;
         benchmark::DoNotOptimize(source.Render(tile, image));
         benchmark::DoNotOptimize(type == 2 ? EncodeGif(image) : EncodeJpeg(image));
@@ -119,7 +119,7 @@ void BM_ReadCachedTile(benchmark::State& state)
 {
     const std::string folder = (fs::temp_directory_path() / "quiltmap-bench-cache").string();
     TileCache cache(folder);
-    const TileRequest tile{1, 14, 10, 171, 1647};
+    const TileAddress tile{1, 14, 10, 171, 1647};
     cache.Write("bench", tile, std::string(9000, 'j'));
     for (auto _ : state)
         benchmark::DoNotOptimize(cache.Read("bench", tile));

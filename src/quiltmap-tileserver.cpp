@@ -44,7 +44,7 @@ std::unique_ptr<TileSource> OpenSource(const std::string& name, const std::strin
     // Both image types share one copy of the embedded data.
     struct Shared : TileSource {
         std::shared_ptr<CoastSource> Inner;
-        RenderResult Render(const TileRequest& tile, RgbImage& image) override { return Inner->Render(tile, image); }
+        RenderResult Render(const TileAddress& tile, RgbImage& image) override { return Inner->Render(tile, image); }
         std::string CacheKey() const override { return Inner->CacheKey(); }
         std::string Describe() const override { return Inner->Describe(); }
     };

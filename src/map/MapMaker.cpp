@@ -81,7 +81,7 @@ struct MapMaker::Impl {
     void Tick();
     // With AdvanceAtOnce, a tick from the event loop as soon as it is free.
     void TickSoon();
-    void FetchTile(const TileKey& tile);
+    void FetchTile(const TileAddress& tile);
     void OnTransferStateChanged(int16_t state);
     void StoreDownloadedTile();
     bool PasteCurrentTile();
@@ -130,13 +130,7 @@ void MapMaker::Impl::Tick()
                 return;
             }
         }
-        TileKey tile;
-        tile.ImageType = Request.ImageType;
-        tile.ScaleCode = Grid.ScaleCode;
-        tile.Zone = Grid.Zone;
-        tile.X = Grid.FirstTileX + Grid.Column;
-        tile.Y = Grid.FirstTileY + Grid.Row;
-        FetchTile(tile);
+        FetchTile(GridTile(Request, Grid, Grid.Column, Grid.Row));
     }
     InTick = false;
 }
@@ -147,7 +141,7 @@ void MapMaker::Impl::TickSoon()
         QTimer::singleShot(0, &q, [this] { Guarded([this] { Tick(); }); });
 }
 
-void MapMaker::Impl::FetchTile(const TileKey& tile)
+void MapMaker::Impl::FetchTile(const TileAddress& tile)
 {
     FetchPending = true;
     ++TilesStarted;

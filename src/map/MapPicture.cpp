@@ -5,9 +5,11 @@
 
 #include <QImageReader>
 
+#include "TileAddress.h"
+
 namespace {
 
-constexpr int TileSide = 200;
+constexpr int TileSide = TileSidePixels;
 // Squares not yet filled show white.
 constexpr QRgb BlankPixel = 0xffffffff;
 

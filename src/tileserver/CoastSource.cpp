@@ -20,7 +20,7 @@ struct GeoBox {
 };
 
 // The tile's footprint in degrees, from points along its border taken back from UTM.
-GeoBox FootprintOf(const TileRequest& tile)
+GeoBox FootprintOf(const TileAddress& tile)
 {
     const TileExtent extent = ExtentOf(tile);
     GeoBox box;
@@ -48,7 +48,7 @@ GeoBox FootprintOf(const TileRequest& tile)
 // Turns degrees into the tile's pixels.
 class TilePixels {
 public:
-    TilePixels(const TileRequest& tile, const GeoBox& box)
+    TilePixels(const TileAddress& tile, const GeoBox& box)
         : m_projector(kProgramEllipsoid, int16_t(tile.Zone)), m_extent(ExtentOf(tile)),
           m_pixelMetres(double(TileMetres(tile.Scale)) / RgbImage::kSide),
           m_southLimit(box.South - kLatitudeMargin), m_northLimit(box.North + kLatitudeMargin)
@@ -213,7 +213,7 @@ std::shared_ptr<const CoastData> CoastSource::Data(std::string& error)
     return prepared.Data;
 }
 
-RenderResult CoastSource::Render(const TileRequest& tile, RgbImage& image)
+RenderResult CoastSource::Render(const TileAddress& tile, RgbImage& image)
 {
     std::string error;
     const std::shared_ptr<const CoastData> data = Data(error);

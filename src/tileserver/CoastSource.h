@@ -17,7 +17,7 @@ public:
     // Over data already in hand (tests).
     explicit CoastSource(std::shared_ptr<const CoastData> data);
 
-    RenderResult Render(const TileRequest& tile, RgbImage& image) override;
+    RenderResult Render(const TileAddress& tile, RgbImage& image) override;
     std::string CacheKey() const override { return std::string("embedded\n") + CoastData::FileName() + "\nstyle 1"; }
     std::string Describe() const override { return "the embedded map (GSHHG shorelines, rivers and borders)"; }
 

@@ -79,7 +79,7 @@ std::string RasterSource::CacheKey() const
     return "raster\n" + m_name + "\n" + m_signature;
 }
 
-RenderResult RasterSource::Render(const TileRequest& tile, RgbImage& image)
+RenderResult RasterSource::Render(const TileAddress& tile, RgbImage& image)
 {
     std::string error;
     std::unique_ptr<Handle> source = Take(error);

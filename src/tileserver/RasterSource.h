@@ -15,7 +15,7 @@ public:
     // Opens the dataset once to check it; false with a message when it cannot serve tiles.
     static std::unique_ptr<RasterSource> Open(const std::string& name, std::string& error);
 
-    RenderResult Render(const TileRequest& tile, RgbImage& image) override;
+    RenderResult Render(const TileAddress& tile, RgbImage& image) override;
     std::string CacheKey() const override;
     std::string Describe() const override { return m_name; }
 

@@ -48,12 +48,12 @@ bool LooksWhole(const std::string& bytes, int type)
 
 }  // namespace
 
-std::string TileCache::PathOf(const std::string& sourceKey, const TileRequest& tile) const
+std::string TileCache::PathOf(const std::string& sourceKey, const TileAddress& tile) const
 {
-    return m_folder + "/tiles/" + FolderKey(sourceKey) + "/" + TileFileName(tile);
+    return m_folder + "/tiles/" + FolderKey(sourceKey) + "/" + TileFileName(tile, ServedFormat(tile.Type));
 }
 
-std::optional<std::string> TileCache::Read(const std::string& sourceKey, const TileRequest& tile) const
+std::optional<std::string> TileCache::Read(const std::string& sourceKey, const TileAddress& tile) const
 {
     if (m_folder.empty())
         return std::nullopt;
@@ -84,7 +84,7 @@ std::optional<std::string> TileCache::Read(const std::string& sourceKey, const T
     return bytes;
 }
 
-bool TileCache::Write(const std::string& sourceKey, const TileRequest& tile, const std::string& bytes) const
+bool TileCache::Write(const std::string& sourceKey, const TileAddress& tile, const std::string& bytes) const
 {
     if (m_folder.empty() || bytes.empty())
         return false;

@@ -22,7 +22,7 @@ TileAnswer TileService::Answer(std::string_view query)
     const TileQueryResult parsed = ParseTileQuery(query);
     if (!parsed.Ok)
         return Text(400, parsed.Error);
-    const TileRequest& tile = parsed.Tile;
+    const TileAddress& tile = parsed.Tile;
     TileSource& source = SourceFor(tile.Type);
     const std::string contentType = tile.Type == 2 ? "image/gif" : "image/jpeg";
     const std::string key = source.CacheKey();

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "RgbImage.h"
-#include "TileRequest.h"
+#include "TileAddress.h"
 
 // Ground colours of a tile that a source does not cover.
 inline constexpr Rgb kPhotoBackground{128, 128, 128};
@@ -25,7 +25,7 @@ class TileSource {
 public:
     virtual ~TileSource() = default;
     // Fills `image` (200 x 200) with the tile; outside the source's coverage, a plain background.
-    virtual RenderResult Render(const TileRequest& tile, RgbImage& image) = 0;
+    virtual RenderResult Render(const TileAddress& tile, RgbImage& image) = 0;
     // Names the source in the disk cache: different sources (or renderings) never share tiles.
     virtual std::string CacheKey() const = 0;
     // For the start-up line of the log.

@@ -301,7 +301,7 @@ TEST(TileServer, EmbeddedLandAndWaterAgreeWithGmt)
     CoastSource source(EmbeddedDataFolder());
     std::string error;
     ASSERT_TRUE(source.Data(error)) << error;
-    const struct { TileRequest Tile; } tiles[] = {
+    const struct { TileAddress Tile; } tiles[] = {
         {{1, 14, 10, 171, 1647}}, {{1, 14, 10, 172, 1648}}, {{1, 14, 10, 170, 1646}},
         {{1, 19, 17, 4, 45}}, {{1, 19, 17, 3, 46}}, {{1, 19, 17, 5, 45}}, {{1, 19, 16, 6, 47}},
     };
