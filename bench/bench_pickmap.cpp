@@ -20,20 +20,19 @@ struct Overview {
     Overview()
     {
         View.Open(SeattleLat, SeattleLong, 14, 1200, 800);
-        MapRequest request;
         ListChoices lists;
         lists.ScaleIndex = 4;
         lists.WidthIndex = lists.HeightIndex = 7;
-        Scene.HasGrid = View.MapGrid(lists, request, Scene.Grid);
+        Scene.HasGrid = View.MapGrid(lists, Scene.Request, Scene.Grid);
         Scene.InLibrary.assign(64, false);
         for (size_t i = 0; i < Scene.InLibrary.size(); i += 3)
             Scene.InLibrary[i] = true;
         // Every tile within a few screens, as a drag finds them after a while.
         View.Resize(4000, 3000);
-        for (const PickView::Tile& tile : View.CoveringTiles()) {
+        for (const TileAddress& tile : View.CoveringTiles(1)) {
             QImage picture(200, 200, QImage::Format_RGB32);
             picture.fill(QColor::fromHsv((tile.X * 37 + tile.Y * 11) % 360, 90, 200));
-            Scene.Pictures.insert(TileFileBaseName(QString(), OverviewTile(View, 1, tile)), picture);
+            Scene.Pictures.insert(TileFileBaseName(QString(), tile), picture);
         }
         View.Resize(1200, 800);
     }
@@ -63,8 +62,8 @@ void BM_PanStep(benchmark::State& state)
         const double dx = (step++ / 20) % 2 ? -7 : 7;
         overview.View.Pan(dx, dx / 2);
         size_t wanted = 0;
-        for (const PickView::Tile& tile : overview.View.CoveringTiles())
-            wanted += !overview.Scene.Pictures.contains(TileFileBaseName(QString(), OverviewTile(overview.View, 1, tile)));
+        for (const TileAddress& tile : overview.View.CoveringTiles(1))
+            wanted += !overview.Scene.Pictures.contains(TileFileBaseName(QString(), tile));
         benchmark::DoNotOptimize(wanted);
         overview.Paint();
     }

@@ -16,6 +16,7 @@
 
 #include "CoordinateEntry.h"
 #include "Maidenhead.h"
+#include "MapRequest.h"
 #include "clsWindowPos.h"
 
 namespace {
@@ -26,7 +27,7 @@ const QColor FailedGrey(160, 160, 160);
 const QColor InLibraryShade(40, 160, 60, 70);
 const QColor ToFetchShade(230, 120, 20, 70);
 
-QString TileName(const TileKey& tile)
+QString TileName(const TileAddress& tile)
 {
     return TileFileBaseName(QString(), tile);
 }
@@ -49,22 +50,11 @@ QString CostLine(int total, int inLibrary)
 
 }  // namespace
 
-TileKey OverviewTile(const PickView& view, int16_t imageType, const PickView::Tile& tile)
-{
-    TileKey key;
-    key.ImageType = imageType;
-    key.ScaleCode = view.ScaleCode();
-    key.Zone = view.Zone();
-    key.X = tile.X;
-    key.Y = tile.Y;
-    return key;
-}
-
 void PaintOverview(QPainter& painter, const PickView& view, const OverviewScene& scene)
 {
     painter.fillRect(QRect(0, 0, view.Width(), view.Height()), Background);
-    for (const PickView::Tile& tile : view.CoveringTiles()) {
-        const QString name = TileName(OverviewTile(view, scene.ImageType, tile));
+    for (const TileAddress& tile : view.CoveringTiles(scene.ImageType)) {
+        const QString name = TileName(tile);
         const QRect place = ToQRect(view.TileRect(tile));
         if (const auto it = scene.Pictures.constFind(name); it != scene.Pictures.cend()) {
             if (it->size() == place.size())
@@ -78,13 +68,13 @@ void PaintOverview(QPainter& painter, const PickView& view, const OverviewScene&
 
     if (scene.HasGrid) {
         const TileGrid& grid = scene.Grid;
-        const int wide = grid.WidthMetres / grid.TileMetres;
-        const int high = grid.HeightMetres / grid.TileMetres;
-        for (int row = 0; row < high; ++row)
+        const int wide = scene.Request.TilesWide;
+        for (int row = 0; row < scene.Request.TilesHigh; ++row)
             for (int column = 0; column < wide; ++column) {
                 const size_t index = size_t(row) * wide + column;
                 const bool cached = index < scene.InLibrary.size() && scene.InLibrary[index];
-                painter.fillRect(ToQRect(view.GridTileRect(grid, column, row)), cached ? InLibraryShade : ToFetchShade);
+                painter.fillRect(ToQRect(view.TileRect(GridTile(scene.Request, grid, column, row))),
+                                 cached ? InLibraryShade : ToFetchShade);
             }
         const QRect outline = ToQRect(view.GridRect(grid));
         painter.setPen(QPen(Qt::white, 3));
@@ -200,20 +190,15 @@ void frmPickOnMap::ViewChanged()
 
 void frmPickOnMap::PointChanged()
 {
-    MapRequest request;
-    m_scene.HasGrid = m_view.MapGrid(m_choices, request, m_scene.Grid);
+    const MapRequest& request = m_scene.Request;
+    m_scene.HasGrid = m_view.MapGrid(m_choices, m_scene.Request, m_scene.Grid);
     m_scene.InLibrary.clear();
     int inLibrary = 0;
     if (m_scene.HasGrid) {
-        TileKey tile;
-        tile.ImageType = request.ImageType;
-        tile.ScaleCode = m_scene.Grid.ScaleCode;
-        tile.Zone = m_scene.Grid.Zone;
         for (int row = 0; row < request.TilesHigh; ++row)
             for (int column = 0; column < request.TilesWide; ++column) {
-                tile.X = m_scene.Grid.FirstTileX + column;
-                tile.Y = m_scene.Grid.FirstTileY + row;
-                const QString base = TileFileBaseName(m_tileLibraryFolder, tile);
+                const QString base =
+                    TileFileBaseName(m_tileLibraryFolder, GridTile(request, m_scene.Grid, column, row));
                 const bool cached = QFileInfo(base + QStringLiteral(".JPG")).isFile()
                                     || QFileInfo(base + QStringLiteral(".GIF")).isFile();
                 m_scene.InLibrary.push_back(cached);
@@ -228,17 +213,16 @@ void frmPickOnMap::PointChanged()
 
 void frmPickOnMap::RequestTiles()
 {
-    std::vector<TileKey> wanted;
-    for (const PickView::Tile& tile : m_view.CoveringTiles()) {
-        const TileKey key = OverviewTile(m_view, m_scene.ImageType, tile);
-        const QString name = TileName(key);
+    std::vector<TileAddress> wanted;
+    for (const TileAddress& tile : m_view.CoveringTiles(m_scene.ImageType)) {
+        const QString name = TileName(tile);
         if (!m_scene.Pictures.contains(name) && !m_scene.Failed.contains(name))
-            wanted.push_back(key);
+            wanted.push_back(tile);
     }
     m_source.Want(wanted);
 }
 
-void frmPickOnMap::OnTileArrived(const TileKey& tile, const QImage& picture)
+void frmPickOnMap::OnTileArrived(const TileAddress& tile, const QImage& picture)
 {
     // Only the tiles of a few screens are kept; the rest come again from the tile library.
     constexpr qsizetype KeptTiles = 600;
@@ -246,13 +230,13 @@ void frmPickOnMap::OnTileArrived(const TileKey& tile, const QImage& picture)
         m_scene.Pictures.clear();
     m_scene.Pictures.insert(TileName(tile), picture);
     // A tile fetched for the overview may be one of the map's.
-    if (m_scene.HasGrid && tile.ScaleCode == m_scene.Grid.ScaleCode && tile.ImageType == m_scene.ImageType)
+    if (m_scene.HasGrid && tile.Scale == m_scene.Grid.ScaleCode && tile.Type == m_scene.ImageType)
         PointChanged();
     else
         picOverview->update();
 }
 
-void frmPickOnMap::OnTileFailed(const TileKey& tile)
+void frmPickOnMap::OnTileFailed(const TileAddress& tile)
 {
     m_scene.Failed.insert(TileName(tile));
     picOverview->update();

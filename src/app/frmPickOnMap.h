@@ -27,6 +27,7 @@ struct OverviewScene {
     QHash<QString, QImage> Pictures;   // by tile name "T-S-Z-X-Y"
     QSet<QString> Failed;              // tiles that could not be had: grey
     bool HasGrid = false;
+    MapRequest Request;
     TileGrid Grid;
     std::vector<bool> InLibrary;       // the grid's tiles, row by row from the south
 };
@@ -35,11 +36,8 @@ struct OverviewScene {
 // the tile library has them, and the crosshair on the reference point.
 void PaintOverview(QPainter& painter, const PickView& view, const OverviewScene& scene);
 
-// The tile of the view's scale at (x, y) for an image type.
-TileKey OverviewTile(const PickView& view, int16_t imageType, const PickView::Tile& tile);
-
 // "Pick on Map": the reference point chosen on an overview of the tile server's tiles. The
-// point the dialog ends with is in PickedLatitude / PickedLongitude; the caller writes it.
+// point the dialog ends with is in LatitudeText / LongitudeText; the caller writes it.
 class frmPickOnMap : public QDialog {
     Q_OBJECT
 public:
@@ -68,8 +66,8 @@ private:
     void PointChanged();
     void RequestTiles();
     void ShowPointer(QPoint at);
-    void OnTileArrived(const TileKey& tile, const QImage& picture);
-    void OnTileFailed(const TileKey& tile);
+    void OnTileArrived(const TileAddress& tile, const QImage& picture);
+    void OnTileFailed(const TileAddress& tile);
     bool HandleKey(int key);
 
     PickView m_view;

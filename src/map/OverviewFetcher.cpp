@@ -9,7 +9,7 @@
 
 namespace {
 
-QString NameOf(const TileKey& tile)
+QString NameOf(const TileAddress& tile)
 {
     return TileFileBaseName(QString(), tile);
 }
@@ -40,10 +40,10 @@ OverviewFetcher::~OverviewFetcher()
     }
 }
 
-void OverviewFetcher::Want(const std::vector<TileKey>& tiles)
+void OverviewFetcher::Want(const std::vector<TileAddress>& tiles)
 {
     m_queue.clear();
-    for (const TileKey& tile : tiles)
+    for (const TileAddress& tile : tiles)
         if (!m_running.contains(NameOf(tile)))
             m_queue.push_back(tile);
     StartNext();
@@ -52,7 +52,7 @@ void OverviewFetcher::Want(const std::vector<TileKey>& tiles)
 void OverviewFetcher::StartNext()
 {
     while (m_running.size() < RequestsAtOnce && !m_queue.empty()) {
-        const TileKey tile = m_queue.front();
+        const TileAddress tile = m_queue.front();
         m_queue.pop_front();
         const QString base = TileFileBaseName(m_folder, tile);
         bool found = false;
@@ -81,7 +81,7 @@ void OverviewFetcher::StartNext()
     }
 }
 
-void OverviewFetcher::Finished(QNetworkReply* reply, const TileKey& tile)
+void OverviewFetcher::Finished(QNetworkReply* reply, const TileAddress& tile)
 {
     reply->deleteLater();
     m_running.remove(NameOf(tile));

@@ -20,18 +20,18 @@ public:
     OverviewFetcher(const QString& folder, const QUrl& server, QObject* parent = nullptr);
     ~OverviewFetcher() override;
 
-    void Want(const std::vector<TileKey>& tiles) override;
+    void Want(const std::vector<TileAddress>& tiles) override;
 
     static constexpr int RequestsAtOnce = 4;
     static constexpr int TimeoutMilliseconds = 10000;
 
 private:
     void StartNext();
-    void Finished(QNetworkReply* reply, const TileKey& tile);
+    void Finished(QNetworkReply* reply, const TileAddress& tile);
 
     QString m_folder;
     QUrl m_server;
     QNetworkAccessManager* m_manager;
-    std::deque<TileKey> m_queue;
+    std::deque<TileAddress> m_queue;
     QHash<QString, QNetworkReply*> m_running;
 };

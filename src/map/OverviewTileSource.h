@@ -16,9 +16,9 @@ public:
 
     // The tiles wanted now, most wanted first; tiles asked for before and not listed again are
     // dropped unless already under way.
-    virtual void Want(const std::vector<TileKey>& tiles) = 0;
+    virtual void Want(const std::vector<TileAddress>& tiles) = 0;
 
 signals:
-    void TileArrived(const TileKey& tile, const QImage& picture);
-    void TileFailed(const TileKey& tile);
+    void TileArrived(const TileAddress& tile, const QImage& picture);
+    void TileFailed(const TileAddress& tile);
 };

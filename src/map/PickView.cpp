@@ -150,30 +150,32 @@ void PickView::KeepPointInView()
     }
 }
 
-std::vector<PickView::Tile> PickView::CoveringTiles() const
+std::vector<TileAddress> PickView::CoveringTiles(int imageType) const
 {
-    const double side = TilePixels * MetresPerPixel();
+    const double side = double(TileMetres(m_scaleCode));
     const Point topLeft = ScreenToUtm(0, 0);
     const Point bottomRight = ScreenToUtm(m_width, m_height);
     // Tiles touching the view only along an edge are not needed.
-    const auto first = [side](double metres) { return int32_t(std::floor(metres / side)); };
-    const auto last = [side](double metres) { return int32_t(std::ceil(metres / side)) - 1; };
-    const int32_t x0 = std::max(first(topLeft.X), 0);
-    const int32_t x1 = last(bottomRight.X);
-    const int32_t y0 = std::max(first(bottomRight.Y), 0);
-    const int32_t y1 = last(topLeft.Y);
+    const auto first = [side](double metres) { return int64_t(std::floor(metres / side)); };
+    const auto last = [side](double metres, int64_t bound) {
+        return std::min(int64_t(std::ceil(metres / side)), int64_t(std::ceil(bound / side))) - 1;
+    };
+    const int64_t x0 = std::max<int64_t>(first(topLeft.X), 0);
+    const int64_t x1 = last(bottomRight.X, kMaxEasting);
+    const int64_t y0 = std::max<int64_t>(first(bottomRight.Y), 0);
+    const int64_t y1 = last(topLeft.Y, kMaxNorthing);
 
-    std::vector<Tile> tiles;
-    for (int32_t y = y0; y <= y1; ++y)
-        for (int32_t x = x0; x <= x1; ++x)
-            tiles.push_back({x, y});
-    const auto distance = [&](const Tile& t) {
-        const double dx = (t.X + 0.5) * side - m_centreEasting;
-        const double dy = (t.Y + 0.5) * side - m_centreNorthing;
+    std::vector<TileAddress> tiles;
+    for (int64_t y = y0; y <= y1; ++y)
+        for (int64_t x = x0; x <= x1; ++x)
+            tiles.push_back({imageType, m_scaleCode, m_point.Zone, x, y});
+    const auto distance = [&](const TileAddress& t) {
+        const double dx = (double(t.X) + 0.5) * side - m_centreEasting;
+        const double dy = (double(t.Y) + 0.5) * side - m_centreNorthing;
         return dx * dx + dy * dy;
     };
     std::stable_sort(tiles.begin(), tiles.end(),
-                     [&](const Tile& a, const Tile& b) { return distance(a) < distance(b); });
+                     [&](const TileAddress& a, const TileAddress& b) { return distance(a) < distance(b); });
     return tiles;
 }
 
@@ -192,11 +194,10 @@ int PickView::ScreenRow(double northing) const
     return int(origin - std::round(northing / mpp));
 }
 
-PickView::Rect PickView::TileRect(const Tile& tile) const
+PickView::Rect PickView::TileRect(const TileAddress& tile) const
 {
-    const double side = TilePixels * MetresPerPixel();
-    return {ScreenColumn(tile.X * side), ScreenRow((tile.Y + 1) * side), ScreenColumn((tile.X + 1) * side),
-            ScreenRow(tile.Y * side)};
+    const TileExtent extent = ExtentOf(tile);
+    return {ScreenColumn(extent.West), ScreenRow(extent.North), ScreenColumn(extent.East), ScreenRow(extent.South)};
 }
 
 bool PickView::MapGrid(const ListChoices& choices, MapRequest& request, TileGrid& grid) const
@@ -208,12 +209,4 @@ PickView::Rect PickView::GridRect(const TileGrid& grid) const
 {
     return {ScreenColumn(grid.BottomLeft.Easting), ScreenRow(grid.BottomLeft.Northing + grid.HeightMetres),
             ScreenColumn(grid.BottomLeft.Easting + grid.WidthMetres), ScreenRow(grid.BottomLeft.Northing)};
-}
-
-PickView::Rect PickView::GridTileRect(const TileGrid& grid, int column, int row) const
-{
-    const double left = grid.BottomLeft.Easting + double(column) * grid.TileMetres;
-    const double bottom = grid.BottomLeft.Northing + double(row) * grid.TileMetres;
-    return {ScreenColumn(left), ScreenRow(bottom + grid.TileMetres), ScreenColumn(left + grid.TileMetres),
-            ScreenRow(bottom)};
 }

@@ -5,6 +5,7 @@
 
 #include "MapTypes.h"
 #include "Mapstuff.h"
+#include "TileAddress.h"
 
 // The overview of the "Pick on Map" dialog without any window: a view of w x h screen pixels
 // on the UTM grid of one zone, one pixel being 2^(S - 10) metres, and the reference point in it.
@@ -19,11 +20,6 @@ public:
     struct Point {
         double X = 0;
         double Y = 0;
-    };
-    struct Tile {
-        int32_t X = 0;
-        int32_t Y = 0;
-        bool operator==(const Tile&) const = default;
     };
     // A rectangle in whole screen pixels (right and bottom exclusive).
     struct Rect {
@@ -71,18 +67,17 @@ public:
     bool SetPointAt(double x, double y);
     bool MovePoint(double eastPixels, double northPixels);
 
-    // The tiles of the view's scale that cover it, nearest the centre first.
-    std::vector<Tile> CoveringTiles() const;
-    // Where a tile of the view's scale lies on the screen.
-    Rect TileRect(const Tile& tile) const;
+    // The tiles of an image type at the view's scale and zone that cover it, nearest the centre
+    // first; none beyond what the tile server serves.
+    std::vector<TileAddress> CoveringTiles(int imageType) const;
+    // Where a tile of the view's zone, at any scale, lies on the screen.
+    Rect TileRect(const TileAddress& tile) const;
 
     // The map a Download would make from the reference point with these lists, in the view's
     // zone; false when no grid could be built.
     bool MapGrid(const ListChoices& choices, MapRequest& request, TileGrid& grid) const;
-    // A grid's rectangle on the screen, and one of its tiles' (column from the west, row from
-    // the south), in the same whole pixels as TileRect.
+    // A grid's rectangle on the screen, in the same whole pixels as TileRect.
     Rect GridRect(const TileGrid& grid) const;
-    Rect GridTileRect(const TileGrid& grid, int column, int row) const;
 
 private:
     bool TakePoint(const Mapstuff::UtmPoint& moved);

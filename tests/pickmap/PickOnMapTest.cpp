@@ -104,7 +104,7 @@ TEST_F(PickOnMapTest, DeadServerGivesGreyTilesAndNoMessageBox)
     window->findChild<QComboBox*>("cmbWidth")->setCurrentIndex(0);   // a small map, clear of the corner
     window->findChild<QComboBox*>("cmbHeight")->setCurrentIndex(0);
     Pick([&](frmPickOnMap& dialog) {
-        const size_t covering = dialog.View().CoveringTiles().size();
+        const size_t covering = dialog.View().CoveringTiles(1).size();
         ASSERT_TRUE(QTest::qWaitFor([&] { return size_t(dialog.Scene().Failed.size()) == covering; }, 60000));
         const QImage shown = dialog.findChild<QWidget*>("picOverview")->grab().toImage();
         EXPECT_EQ(QColor(shown.pixel(3, 3)), QColor(160, 160, 160));

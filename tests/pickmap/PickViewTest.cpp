@@ -1,4 +1,5 @@
 #include <cmath>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -114,9 +115,11 @@ TEST(PickView, RectangleIsTheDownloadsTileGrid)
             EXPECT_LE(std::fabs(rect.Top - topLeft.Y), 0.5);
             // The map's first tile at the view's own scale lies exactly on a view tile.
             if (viewScale == c.scale + 10) {
-                const PickView::Rect tile = view.TileRect({c.firstX, c.firstY});
-                const PickView::Rect corner = view.GridTileRect(grid, 0, 0);
+                const PickView::Rect tile = view.TileRect({1, viewScale, grid.Zone, c.firstX, c.firstY});
+                const PickView::Rect corner = view.TileRect(GridTile(request, grid, 0, 0));
                 EXPECT_TRUE(tile == corner);
+                EXPECT_EQ(tile.Left, rect.Left);
+                EXPECT_EQ(tile.Bottom, rect.Bottom);
             }
         }
     }
@@ -127,10 +130,11 @@ TEST(PickView, CoveringTilesFillTheViewNearestTheCentreFirst)
     PickView view = OpenView(SeattleLat, SeattleLong, 14);
     for (const auto& [width, height] : {std::pair{1200, 800}, {201, 1}, {1000, 1000}}) {
         view.Resize(width, height);
-        const std::vector<PickView::Tile> tiles = view.CoveringTiles();
+        const std::vector<TileAddress> tiles = view.CoveringTiles(2);
         ASSERT_FALSE(tiles.empty());
         int covered = 0;
-        for (const PickView::Tile& tile : tiles) {
+        for (const TileAddress& tile : tiles) {
+            EXPECT_EQ(std::tie(tile.Type, tile.Scale, tile.Zone), std::tuple(2, 14, 10));
             const PickView::Rect r = view.TileRect(tile);
             EXPECT_EQ(r.Right - r.Left, 200);
             EXPECT_TRUE(r.Right > 0 && r.Left < width && r.Bottom > 0 && r.Top < height);   // no tile wasted
