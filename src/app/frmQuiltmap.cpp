@@ -262,6 +262,14 @@ void frmQuiltmap::CreateMenus()
     mnuGisFiles->setObjectName(QStringLiteral("mnuGisFiles"));
     mnuGisFiles->setCheckable(true);
     connect(mnuGisFiles, &QAction::triggered, this, [this](bool checked) { GisFilesClicked(checked); });
+    mnuGridSquares = mnuOptions->addAction(QStringLiteral("Draw &Grid Squares"));
+    mnuGridSquares->setObjectName(QStringLiteral("mnuGridSquares"));
+    mnuGridSquares->setCheckable(true);
+    connect(mnuGridSquares, &QAction::triggered, this, [this](bool checked) {
+        m_maker->SetDrawGridSquares(checked);
+        clsIni ini;
+        SaveGridSquaresOption(ini, checked);
+    });
 
     QAction* mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -373,6 +381,8 @@ void frmQuiltmap::ApplyStoredSettings()
 
     m_maker->SetGisFiles(StoredGisFiles(ini));
     mnuGisFiles->setChecked(m_maker->GisFiles());
+    m_maker->SetDrawGridSquares(StoredGridSquares(ini));
+    mnuGridSquares->setChecked(m_maker->DrawGridSquares());
     m_maker->SetTileServer(ResolveTileServer(StoredTileServer(ini),
                                              qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
 }

@@ -124,6 +124,7 @@ private:
     QAction* mnuFileNameOpt[2] = {nullptr, nullptr};
     QAction* mnuGisFiles = nullptr;
     QAction* mnuPickOnMap = nullptr;
+    QAction* mnuGridSquares = nullptr;
     QLabel* m_locator = nullptr;
 
     QString m_hostFolder;

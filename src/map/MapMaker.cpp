@@ -72,6 +72,7 @@ struct MapMaker::Impl {
     QUrl TileServer = ResolveTileServer(QString(), qEnvironmentVariable("QUILTMAP_TILE_SERVER"));
     int16_t FileNameOption = 1;
     bool GisFiles = false;
+    bool GridSquares = false;
     bool AdvanceAtOnce = false;
     int TilesPasted = 0;
     std::function<QDateTime()> Now = &QDateTime::currentDateTime;
@@ -236,6 +237,10 @@ void MapMaker::Impl::FinishDownload()
     Form.SetDownloadCaption(DownloadCaption);
     Form.ShowProgress(QString());
     Form.ShowTransferStatus(QStringLiteral("All %1 tiles done.").arg(int(Request.TilesWide) * int(Request.TilesHigh)));
+    if (GridSquares) {
+        Picture.DrawGridSquares(MapPixelMapping(Grid));
+        Form.PreviewChanged();
+    }
 
     if (Ask.AskYesNo(QStringLiteral("Do you want to save the map?"))) {
         const SaveRequest save = SaveRequestFor(Grid, Request.Description, MapsFolder, FileNameOption, GisFiles);
@@ -323,6 +328,16 @@ void MapMaker::SetGisFiles(bool enabled)
 bool MapMaker::GisFiles() const
 {
     return d->GisFiles;
+}
+
+void MapMaker::SetDrawGridSquares(bool enabled)
+{
+    d->GridSquares = enabled;
+}
+
+bool MapMaker::DrawGridSquares() const
+{
+    return d->GridSquares;
 }
 
 void MapMaker::SetAdvanceAtOnce(bool enabled)

@@ -38,6 +38,9 @@ public:
     // Every saved map also gets its GIS files (world file, projection, ground overlay).
     void SetGisFiles(bool enabled);
     bool GisFiles() const;
+    // Every finished map gets the grid squares drawn into it (and its preview) before the save.
+    void SetDrawGridSquares(bool enabled);
+    bool DrawGridSquares() const;
     // The fetch loop goes on as soon as a tile is done instead of on the next tick: cached tiles
     // are taken at once and the next request follows the last answer (quiltmap-make). Still one
     // request at a time.

@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include <QImageReader>
+#include <QPainter>
+
+#include "GridSquaresPainter.h"
 
 #include "TileAddress.h"
 
@@ -106,6 +109,16 @@ void MapPicture::SetPreviewSize(int width, int height)
 void MapPicture::DrawPreview()
 {
     DrawPreviewRect(m_map.rect());
+}
+
+void MapPicture::DrawGridSquares(const PixelMapping& mapping)
+{
+    if (m_map.isNull())
+        return;
+    QPainter painter(&m_map);
+    ::DrawGridSquares(painter, QRectF(m_map.rect()), mapping);
+    painter.end();
+    DrawPreview();
 }
 
 void MapPicture::RebuildSampleTables()

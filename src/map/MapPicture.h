@@ -7,6 +7,8 @@
 #include <QRect>
 #include <QString>
 
+#include "GridSquares.h"
+
 // The composed map (picMap, one pixel per map pixel), the scratch tile (picOneTile) and the
 // scaled preview (the inside of picShow). Pixel copies only: tiles are pasted without blending
 // and the preview samples nearest neighbours (rows and columns dropped or repeated).
@@ -27,6 +29,8 @@ public:
     void SetPreviewSize(int width, int height);
     // Redraws the whole preview from the map.
     void DrawPreview();
+    // Draws the grid squares into the map (mapping: its pixels), then redraws the preview.
+    void DrawGridSquares(const PixelMapping& mapping);
 
     const QImage& Map() const { return m_map; }
     const QImage& Preview() const { return m_preview; }
