@@ -1,10 +1,12 @@
 // The "Pick on Map" overview: painting a whole 1200 x 800 view from tiles already at hand, and one
-// pan step of a drag (the view moved, the tiles it now wants listed, the view painted again).
+// pan step of a drag (the view moved, the tiles it now wants listed, the view painted again, the
+// grid squares' layer drawn anew whenever the view leaves it).
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <benchmark/benchmark.h>
 
+#include "GridSquares.h"
 #include "frmPickOnMap.h"
 
 namespace {
@@ -16,6 +18,7 @@ struct Overview {
     PickView View;
     OverviewScene Scene;
     QImage Target{1200, 800, QImage::Format_RGB32};
+    OverviewPainter Painter;
 
     Overview()
     {
@@ -39,19 +42,37 @@ struct Overview {
     void Paint()
     {
         QPainter painter(&Target);
-        PaintOverview(painter, View, Scene);
+        Painter.Paint(painter, View, Scene);
     }
 };
 
+// Argument: 1 with the grid squares (the dialog's default), 0 without. Nothing is kept from
+// one paint to the next, as when the dialog opens or changes scale.
 void BM_PaintFullView(benchmark::State& state)
 {
     Overview overview;
+    overview.Scene.GridSquares = state.range(0) != 0;
     for (auto _ : state) {
+        // Anew each time: no layer kept from the paint before.
+        overview.Painter = OverviewPainter();
         overview.Paint();
         benchmark::DoNotOptimize(overview.Target.constBits());
     }
 }
-BENCHMARK(BM_PaintFullView)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PaintFullView)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+void BM_GridSquaresOfView(benchmark::State& state)
+{
+    Overview overview;
+    const PickView::Point topLeft = overview.View.ScreenToUtm(0, 0);
+    for (auto _ : state) {
+        const GridSquares grid = GridSquaresIn(QRectF(0, 0, 1200, 800),
+                                               UtmPixelMapping(22, overview.View.Zone(), overview.View.Band(), topLeft.X,
+                                                               topLeft.Y, overview.View.MetresPerPixel()));
+        benchmark::DoNotOptimize(grid.Lines.data());
+    }
+}
+BENCHMARK(BM_GridSquaresOfView)->Unit(benchmark::kMillisecond);
 
 void BM_PanStep(benchmark::State& state)
 {

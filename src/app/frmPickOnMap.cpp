@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 
 #include "CoordinateEntry.h"
+#include "GridSquaresPainter.h"
 #include "Maidenhead.h"
 #include "MapRequest.h"
 #include "clsWindowPos.h"
@@ -22,6 +23,7 @@
 namespace {
 
 constexpr int ArrowStepPixels = 200;
+constexpr int16_t Wgs84 = 22;   // row of the ellipsoid catalogue
 const QColor Background(238, 236, 230);
 const QColor FailedGrey(160, 160, 160);
 const QColor InLibraryShade(40, 160, 60, 70);
@@ -50,7 +52,22 @@ QString CostLine(int total, int inLibrary)
 
 }  // namespace
 
-void PaintOverview(QPainter& painter, const PickView& view, const OverviewScene& scene)
+void OverviewPainter::DrawGridLayer(const PickView& view)
+{
+    constexpr int Margin = 200;   // pixels each side
+    const PickView::Point topLeft = view.ScreenToUtm(-Margin, -Margin);
+    m_layerZone = view.Zone();
+    m_layerScale = view.ScaleCode();
+    m_layerWest = topLeft.X;
+    m_layerNorth = topLeft.Y;
+    m_gridLayer = QImage(view.Width() + 2 * Margin, view.Height() + 2 * Margin, QImage::Format_ARGB32_Premultiplied);
+    m_gridLayer.fill(Qt::transparent);
+    QPainter painter(&m_gridLayer);
+    DrawGridSquares(painter, QRectF(m_gridLayer.rect()),
+                    UtmPixelMapping(Wgs84, m_layerZone, view.Band(), m_layerWest, m_layerNorth, view.MetresPerPixel()));
+}
+
+void OverviewPainter::Paint(QPainter& painter, const PickView& view, const OverviewScene& scene)
 {
     painter.fillRect(QRect(0, 0, view.Width(), view.Height()), Background);
     for (const TileAddress& tile : view.CoveringTiles(scene.ImageType)) {
@@ -81,6 +98,17 @@ void PaintOverview(QPainter& painter, const PickView& view, const OverviewScene&
         painter.drawRect(outline);
         painter.setPen(QPen(QColor(200, 20, 20), 1));
         painter.drawRect(outline);
+    }
+
+    if (scene.GridSquares) {
+        PickView::Point at = view.UtmToScreen(m_layerWest, m_layerNorth);
+        const QRect layer(qRound(at.X), qRound(at.Y), m_gridLayer.width(), m_gridLayer.height());
+        if (m_gridLayer.isNull() || m_layerZone != view.Zone() || m_layerScale != view.ScaleCode()
+            || !layer.contains(QRect(0, 0, view.Width(), view.Height()))) {
+            DrawGridLayer(view);
+            at = view.UtmToScreen(m_layerWest, m_layerNorth);
+        }
+        painter.drawImage(QPoint(qRound(at.X), qRound(at.Y)), m_gridLayer);
     }
 
     const PickView::Point at = view.UtmToScreen(view.PointEasting(), view.PointNorthing());
@@ -281,6 +309,10 @@ bool frmPickOnMap::HandleKey(int key)
             PointChanged();
         return true;
     }
+    case Qt::Key_G:
+        m_scene.GridSquares = !m_scene.GridSquares;
+        picOverview->update();
+        return true;
     default:
         return false;
     }
@@ -293,7 +325,7 @@ bool frmPickOnMap::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::Paint: {
         QPainter painter(picOverview);
-        PaintOverview(painter, m_view, m_scene);
+        m_painter.Paint(painter, m_view, m_scene);
         return true;
     }
     case QEvent::Resize:

@@ -24,6 +24,7 @@ inline constexpr double DefaultPickLongitude = -(122.0 + 21.07 / 60.0);
 // What the overview shows besides the view: its tiles, and the map a Download would make.
 struct OverviewScene {
     int16_t ImageType = 1;
+    bool GridSquares = true;           // the Maidenhead grid with its locators
     QHash<QString, QImage> Pictures;   // by tile name "T-S-Z-X-Y"
     QSet<QString> Failed;              // tiles that could not be had: grey
     bool HasGrid = false;
@@ -32,9 +33,23 @@ struct OverviewScene {
     std::vector<bool> InLibrary;       // the grid's tiles, row by row from the south
 };
 
-// The overview at the view's scale: tiles, the map's rectangle with its tiles shaded by whether
-// the tile library has them, and the crosshair on the reference point.
-void PaintOverview(QPainter& painter, const PickView& view, const OverviewScene& scene);
+// Paints the overview at the view's scale: tiles, the map's rectangle with its tiles shaded by
+// whether the tile library has them, the grid squares, and the crosshair on the reference point.
+class OverviewPainter {
+public:
+    void Paint(QPainter& painter, const PickView& view, const OverviewScene& scene);
+
+private:
+    // The grid squares are costly to work out and draw, so they are drawn once onto a layer
+    // reaching past the view on every side, which a drag then only moves.
+    void DrawGridLayer(const PickView& view);
+
+    QImage m_gridLayer;
+    int16_t m_layerZone = 0;
+    int16_t m_layerScale = 0;
+    double m_layerWest = 0;    // UTM metres of the layer's top-left corner
+    double m_layerNorth = 0;
+};
 
 // "Pick on Map": the reference point chosen on an overview of the tile server's tiles. The
 // point the dialog ends with is in LatitudeText / LongitudeText; the caller writes it.
@@ -72,6 +87,7 @@ private:
 
     PickView m_view;
     OverviewScene m_scene;
+    OverviewPainter m_painter;
     ListChoices m_choices;
     QString m_tileLibraryFolder;
     OverviewTileSource& m_source;

@@ -40,6 +40,7 @@ public:
     int16_t ScaleCode() const { return m_scaleCode; }
     double MetresPerPixel() const;
     int16_t Zone() const { return m_point.Zone; }
+    const std::string& Band() const { return m_point.Band; }   // the point's latitude band
 
     // Reference point: degrees, and metres in the view's zone.
     double PointLatitude() const { return m_point.Latitude; }

@@ -82,6 +82,9 @@ TEST_F(PickOnMapTest, ArrowsMoveThePointAndEnterWritesItEscapeLeavesTheFields)
         Pick([&](frmPickOnMap& dialog) {
             EXPECT_EQ(dialog.windowTitle(), "Pick on Map");
             EXPECT_EQ(dialog.View().ScaleCode(), 14);
+            EXPECT_TRUE(dialog.Scene().GridSquares);
+            QTest::keyClick(dialog.findChild<QWidget*>("picOverview"), Qt::Key_G);
+            EXPECT_FALSE(dialog.Scene().GridSquares);
             QWidget* overview = dialog.findChild<QWidget*>("picOverview");
             for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Up, Qt::Key_Up})
                 QTest::keyClick(overview, Qt::Key(key));
