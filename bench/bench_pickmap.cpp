@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "GridSquares.h"
+#include "TileLibrary.h"
 #include "frmPickOnMap.h"
 
 namespace {

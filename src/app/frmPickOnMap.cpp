@@ -1,5 +1,6 @@
 #include "frmPickOnMap.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QApplication>
@@ -17,12 +18,17 @@
 #include "CoordinateEntry.h"
 #include "GridSquaresPainter.h"
 #include "Maidenhead.h"
+#include "MapCost.h"
 #include "MapRequest.h"
+#include "TileLibrary.h"
 #include "clsWindowPos.h"
 
 namespace {
 
 constexpr int ArrowStepPixels = 200;
+// The overview asks the server this many tiles at once, each for at most this long.
+constexpr int RequestsAtOnce = 4;
+constexpr int RequestMilliseconds = 10000;
 constexpr int16_t Wgs84 = 22;   // row of the ellipsoid catalogue
 const QColor Background(238, 236, 230);
 const QColor FailedGrey(160, 160, 160);
@@ -37,17 +43,6 @@ QString TileName(const TileAddress& tile)
 QRect ToQRect(const PickView::Rect& r)
 {
     return QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1));
-}
-
-// "N tiles: M in the tile library, K to fetch (about T s)", T at one request per 250 ms.
-QString CostLine(int total, int inLibrary)
-{
-    const int toFetch = total - inLibrary;
-    return QStringLiteral("%1 tiles: %2 in the tile library, %3 to fetch (about %4 s)")
-        .arg(total)
-        .arg(inLibrary)
-        .arg(toFetch)
-        .arg((toFetch + 3) / 4);
 }
 
 }  // namespace
@@ -123,8 +118,8 @@ void OverviewPainter::Paint(QPainter& painter, const PickView& view, const Overv
 }
 
 frmPickOnMap::frmPickOnMap(QWidget* parent, double latitude, double longitude, const ListChoices& choices,
-                           const QString& tileLibraryFolder, OverviewTileSource& source)
-    : QDialog(parent), m_choices(choices), m_tileLibraryFolder(tileLibraryFolder), m_source(source)
+                           TileFetcher& fetcher)
+    : QDialog(parent), m_choices(choices), m_fetcher(fetcher)
 {
     setObjectName(QStringLiteral("frmPickOnMap"));
     setWindowTitle(QStringLiteral("Pick on Map"));
@@ -161,8 +156,9 @@ frmPickOnMap::frmPickOnMap(QWidget* parent, double latitude, double longitude, c
     layout->addWidget(picOverview, 1);
     layout->addLayout(bottom);
 
-    connect(&m_source, &OverviewTileSource::TileArrived, this, &frmPickOnMap::OnTileArrived);
-    connect(&m_source, &OverviewTileSource::TileFailed, this, &frmPickOnMap::OnTileFailed);
+    m_fetcher.SetMaxRequests(RequestsAtOnce);
+    m_fetcher.SetTimeout(RequestMilliseconds);
+    connect(&m_fetcher, &TileFetcher::TileDone, this, &frmPickOnMap::OnTileDone);
 
     // Large where the screen allows; the remembered place replaces it.
     m_view.Resize(picOverview->width(), picOverview->height());
@@ -179,14 +175,13 @@ frmPickOnMap::frmPickOnMap(QWidget* parent, double latitude, double longitude, c
 
 frmPickOnMap::~frmPickOnMap()
 {
-    // Nothing more is wanted from the source.
-    m_source.Want({});
+    m_fetcher.CancelAll();
 }
 
 void frmPickOnMap::done(int result)
 {
     m_windowPos.reset();   // stores the dialog's place while it is still on the screen
-    m_source.Want({});
+    m_fetcher.CancelAll();
     QDialog::done(result);
 }
 
@@ -218,55 +213,60 @@ void frmPickOnMap::ViewChanged()
 
 void frmPickOnMap::PointChanged()
 {
-    const MapRequest& request = m_scene.Request;
+    UpdateMapGrid();
+    ViewChanged();
+}
+
+void frmPickOnMap::UpdateMapGrid()
+{
     m_scene.HasGrid = m_view.MapGrid(m_choices, m_scene.Request, m_scene.Grid);
     m_scene.InLibrary.clear();
-    int inLibrary = 0;
-    if (m_scene.HasGrid) {
-        for (int row = 0; row < request.TilesHigh; ++row)
-            for (int column = 0; column < request.TilesWide; ++column) {
-                const QString base =
-                    TileFileBaseName(m_tileLibraryFolder, GridTile(request, m_scene.Grid, column, row));
-                const bool cached = QFileInfo(base + QStringLiteral(".JPG")).isFile()
-                                    || QFileInfo(base + QStringLiteral(".GIF")).isFile();
-                m_scene.InLibrary.push_back(cached);
-                inLibrary += cached;
-            }
-        labCost->setText(CostLine(int(m_scene.InLibrary.size()), inLibrary));
-    } else {
+    if (!m_scene.HasGrid) {
         labCost->clear();
+        return;
     }
-    ViewChanged();
+    const QString folder = m_fetcher.TileLibraryFolder();
+    for (int row = 0; row < m_scene.Request.TilesHigh; ++row)
+        for (int column = 0; column < m_scene.Request.TilesWide; ++column)
+            m_scene.InLibrary.push_back(
+                !FindLibraryTile(folder, GridTile(m_scene.Request, m_scene.Grid, column, row)).isEmpty());
+    MapCost cost;
+    cost.Tiles = int(m_scene.InLibrary.size());
+    cost.InLibrary = int(std::count(m_scene.InLibrary.begin(), m_scene.InLibrary.end(), true));
+    labCost->setText(MapCostText(cost));
 }
 
 void frmPickOnMap::RequestTiles()
 {
+    const std::vector<TileAddress> covering = m_view.CoveringTiles(m_scene.ImageType);
     std::vector<TileAddress> wanted;
-    for (const TileAddress& tile : m_view.CoveringTiles(m_scene.ImageType)) {
+    for (const TileAddress& tile : covering) {
         const QString name = TileName(tile);
         if (!m_scene.Pictures.contains(name) && !m_scene.Failed.contains(name))
             wanted.push_back(tile);
     }
-    m_source.Want(wanted);
+    // Tiles scrolled out of view are dropped; the rest go nearest the centre first.
+    m_fetcher.KeepOnly(wanted);
+    for (size_t i = 0; i < wanted.size(); ++i)
+        m_fetcher.Fetch(wanted[i], int(i));
 }
 
-void frmPickOnMap::OnTileArrived(const TileAddress& tile, const QImage& picture)
+void frmPickOnMap::OnTileDone(const FetchedTile& done)
 {
-    // Only the tiles of a few screens are kept; the rest come again from the tile library.
-    constexpr qsizetype KeptTiles = 600;
-    if (m_scene.Pictures.size() >= KeptTiles)
-        m_scene.Pictures.clear();
-    m_scene.Pictures.insert(TileName(tile), picture);
+    const QString name = TileName(done.Tile);
+    if (done.Result == FetchedTile::Outcome::Picture) {
+        // Only the tiles of a few screens are kept; the rest come again from the tile library.
+        constexpr qsizetype KeptTiles = 600;
+        if (m_scene.Pictures.size() >= KeptTiles)
+            m_scene.Pictures.clear();
+        m_scene.Pictures.insert(name, done.Picture);
+    } else {
+        m_scene.Failed.insert(name);
+    }
     // A tile fetched for the overview may be one of the map's.
-    if (m_scene.HasGrid && tile.Scale == m_scene.Grid.ScaleCode && tile.Type == m_scene.ImageType)
-        PointChanged();
-    else
-        picOverview->update();
-}
-
-void frmPickOnMap::OnTileFailed(const TileAddress& tile)
-{
-    m_scene.Failed.insert(TileName(tile));
+    if (done.Stored && m_scene.HasGrid && done.Tile.Scale == m_scene.Grid.ScaleCode
+        && done.Tile.Type == m_scene.ImageType)
+        UpdateMapGrid();
     picOverview->update();
 }
 

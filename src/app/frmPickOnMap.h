@@ -10,7 +10,7 @@
 #include <QString>
 
 #include "MapTypes.h"
-#include "OverviewTileSource.h"
+#include "TileFetcher.h"
 #include "PickView.h"
 
 class QLabel;
@@ -57,9 +57,10 @@ class frmPickOnMap : public QDialog {
     Q_OBJECT
 public:
     // latitude, longitude: the point it opens on (degrees, east positive); choices: the main
-    // window's lists; tileLibraryFolder ends with "/".
+    // window's lists; fetcher: set to the tile library and the server (the dialog sets its
+    // limit and time-out).
     frmPickOnMap(QWidget* parent, double latitude, double longitude, const ListChoices& choices,
-                 const QString& tileLibraryFolder, OverviewTileSource& source);
+                 TileFetcher& fetcher);
     ~frmPickOnMap() override;
 
     // The point in the fields' normal form ("47.36.37", "122.21.07").
@@ -79,18 +80,18 @@ protected:
 private:
     void ViewChanged();
     void PointChanged();
+    // The map's grid, which of its tiles the library has, and its cost.
+    void UpdateMapGrid();
     void RequestTiles();
     void ShowPointer(QPoint at);
-    void OnTileArrived(const TileAddress& tile, const QImage& picture);
-    void OnTileFailed(const TileAddress& tile);
+    void OnTileDone(const FetchedTile& tile);
     bool HandleKey(int key);
 
     PickView m_view;
     OverviewScene m_scene;
     OverviewPainter m_painter;
     ListChoices m_choices;
-    QString m_tileLibraryFolder;
-    OverviewTileSource& m_source;
+    TileFetcher& m_fetcher;
     std::unique_ptr<clsWindowPos> m_windowPos;
     QWidget* picOverview = nullptr;
     QLabel* labPointer = nullptr;

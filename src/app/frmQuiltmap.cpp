@@ -37,7 +37,6 @@
 #include "frmAbout.h"
 #include "frmGridLocator.h"
 #include "frmPickOnMap.h"
-#include "OverviewFetcher.h"
 
 namespace {
 
@@ -424,9 +423,11 @@ void frmQuiltmap::ShowPickOnMap()
     const CoordinateCheck latitude = CheckCoordinateText(txtLat->text(), false);
     const CoordinateCheck longitude = CheckCoordinateText(txtLong->text(), true);
     const bool valid = latitude.Valid && !latitude.Empty && longitude.Valid && !longitude.Empty;
-    OverviewFetcher fetcher(m_maker->TileLibraryFolder(), m_maker->TileServer());
+    TileFetcher fetcher;
+    fetcher.SetTileLibraryFolder(m_maker->TileLibraryFolder());
+    fetcher.SetTileServer(m_maker->TileServer());
     frmPickOnMap dialog(this, valid ? latitude.Value : DefaultPickLatitude,
-                        valid ? longitude.Value : DefaultPickLongitude, Choices(), m_maker->TileLibraryFolder(), fetcher);
+                        valid ? longitude.Value : DefaultPickLongitude, Choices(), fetcher);
     if (dialog.exec() != QDialog::Accepted)
         return;
     txtLat->setText(dialog.LatitudeText());

@@ -1,18 +1,17 @@
 #include "MapMaker.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
+#include <QElapsedTimer>
 
 #include "Inet.h"
+#include "MapCost.h"
 #include "MapRequest.h"
 #include "MapSaver.h"
+#include "TileFetcher.h"
 #include "TileLibrary.h"
 
 namespace {
 
-constexpr int TickMilliseconds = 250;
-constexpr int ChunkBytes = 1024;
 constexpr int ErrorBoxSeconds = 5;
 
 const QString DownloadCaption = QStringLiteral("&Download");
@@ -51,7 +50,8 @@ struct MapMaker::Impl {
     Impl(MapMaker& owner, MapForm& form, Prompter& prompter)
         : q(owner), Form(form), Ask(prompter)
     {
-        Timer1.setInterval(TickMilliseconds);
+        Timer1.setInterval(FetchTickMilliseconds);
+        Fetcher.SetTileServer(ResolveTileServer(QString(), qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
     }
 
     MapMaker& q;
@@ -62,14 +62,11 @@ struct MapMaker::Impl {
     TileGrid Grid;
     MapPicture Picture;
     QTimer Timer1;
-    Inet Inet1;
+    TileFetcher Fetcher;
 
     bool Downloading = false;
     bool FetchPending = false;
-    QString CurrentTileFile;
-    QString TileLibraryFolder;
     QString MapsFolder;
-    QUrl TileServer = ResolveTileServer(QString(), qEnvironmentVariable("QUILTMAP_TILE_SERVER"));
     int16_t FileNameOption = 1;
     bool GisFiles = false;
     bool GridSquares = false;
@@ -77,15 +74,15 @@ struct MapMaker::Impl {
     int TilesPasted = 0;
     std::function<QDateTime()> Now = &QDateTime::currentDateTime;
     int TilesStarted = 0;
+    QElapsedTimer SinceBegin;
     bool InTick = false;
 
     void Tick();
     // With AdvanceAtOnce, a tick from the event loop as soon as it is free.
     void TickSoon();
     void FetchTile(const TileAddress& tile);
-    void OnTransferStateChanged(int16_t state);
-    void StoreDownloadedTile();
-    bool PasteCurrentTile();
+    void OnTransferState(int16_t state, const QString& remoteHost);
+    void OnTileDone(const FetchedTile& tile);
     void FinishDownload();
     void Cancel();
 
@@ -98,7 +95,7 @@ struct MapMaker::Impl {
             handler();
         } catch (...) {
             try {
-                Inet1.Cancel();
+                Fetcher.CancelAll();
             } catch (...) {
             }
             FetchPending = false;
@@ -119,7 +116,7 @@ void MapMaker::Impl::Tick()
     }
     InTick = true;
     for (;;) {
-        if (Inet1.StillExecuting() || FetchPending)
+        if (!Fetcher.Idle() || FetchPending)
             break;
         ++Grid.Column;
         if (Grid.Column >= Request.TilesWide) {
@@ -146,87 +143,52 @@ void MapMaker::Impl::FetchTile(const TileAddress& tile)
 {
     FetchPending = true;
     ++TilesStarted;
-    Form.ShowProgress(QStringLiteral("tile %1 of %2")
-                                .arg(TilesStarted)
-                                .arg(int(Request.TilesWide) * int(Request.TilesHigh)));
+    const int total = int(Request.TilesWide) * int(Request.TilesHigh);
+    Form.ShowProgress(QStringLiteral("tile %1 of %2").arg(TilesStarted).arg(total));
+    Form.ShowTimeLeft(SecondsLeft(TilesStarted - 1, total - TilesStarted + 1, SinceBegin.elapsed()));
+    // A tile in the tile library is done before this returns.
+    Fetcher.Fetch(tile);
+}
 
-    const QString base = TileFileBaseName(TileLibraryFolder, tile);
-    for (const char* extension : {".GIF", ".JPG"}) {
-        CurrentTileFile = base + QLatin1String(extension);
-        if (QFileInfo(CurrentTileFile).isFile()) {
-            // A damaged or foreign file would be taken for the tile for ever: drop it so the
-            // next download of this area fetches the tile again.
-            if (!PasteCurrentTile())
-                QFile::remove(CurrentTileFile);
-            FetchPending = false;
-            return;
+void MapMaker::Impl::OnTransferState(int16_t state, const QString& remoteHost)
+{
+    const QString text = TransferStateText(state, remoteHost);
+    if (!text.isEmpty())
+        Form.ShowTransferStatus(text);
+    if (state == Inet::StateDisconnected) {
+        FetchPending = false;
+        TickSoon();
+    }
+}
+
+void MapMaker::Impl::OnTileDone(const FetchedTile& tile)
+{
+    if (!Downloading)
+        return;
+    switch (tile.Result) {
+    case FetchedTile::Outcome::Picture: {
+        const auto column = static_cast<int16_t>(tile.Tile.X - Grid.FirstTileX);
+        const auto row = static_cast<int16_t>(tile.Tile.Y - Grid.FirstTileY);
+        if (Picture.PasteImage(tile.Picture, column, row)) {
+            ++TilesPasted;
+            Form.PreviewChanged();
         }
-    }
-
-    if (!Inet1.Execute(TileUrl(TileServer, tile)))
-        FetchPending = false;
-}
-
-void MapMaker::Impl::OnTransferStateChanged(int16_t state)
-{
-    switch (state) {
-    case Inet::StateDisconnected:
-        Form.ShowTransferStatus(TransferStateText(state, Inet1.RemoteHost()));
-        FetchPending = false;
-        TickSoon();
         break;
-    case Inet::StateError: {
-        const QString message = QStringLiteral("An error occurred - ") +
-                                QString::number(Inet1.ResponseCode()) + QLatin1Char(' ') +
-                                Inet1.ResponseInfo();
+    }
+    case FetchedTile::Outcome::TransferFailed: {
+        const QString message = QStringLiteral("An error occurred - ") + QString::number(tile.ErrorCode) +
+                                QLatin1Char(' ') + tile.ErrorText;
         Form.ShowTransferStatus(message);
-        Inet1.Cancel();
+        // The loop stays put while the box is open: FetchPending is cleared after it.
         Ask.InformTimed(message, ErrorBoxSeconds);
-        FetchPending = false;
+        break;
+    }
+    default:   // skipped without a word, as an unusable answer always was
+        break;
+    }
+    FetchPending = false;
+    if (!tile.FromLibrary)
         TickSoon();
-        break;
-    }
-    case Inet::StateResponseCompleted:
-        StoreDownloadedTile();
-        FetchPending = false;
-        TickSoon();
-        break;
-    default: {
-        const QString text = TransferStateText(state, Inet1.RemoteHost());
-        if (!text.isEmpty())
-            Form.ShowTransferStatus(text);
-        break;
-    }
-    }
-}
-
-void MapMaker::Impl::StoreDownloadedTile()
-{
-    const StoreResult stored =
-        StoreTile(CurrentTileFile, [this] { return Inet1.GetChunk(ChunkBytes); });
-    switch (stored.Outcome) {
-    case StoreOutcome::NotWritten:
-        Inet1.Cancel();
-        return;
-    case StoreOutcome::TooShort:
-        return;
-    case StoreOutcome::Stored:
-        break;
-    }
-    CurrentTileFile = stored.StoredPath;
-    // A body that is no picture (an error page sent as a success) must not stay in the
-    // library, where it would never be checked again.
-    if (!PasteCurrentTile())
-        QFile::remove(CurrentTileFile);
-}
-
-bool MapMaker::Impl::PasteCurrentTile()
-{
-    if (!Picture.PasteTile(CurrentTileFile, Grid.Column, Grid.Row))
-        return false;
-    ++TilesPasted;
-    Form.PreviewChanged();
-    return true;
 }
 
 void MapMaker::Impl::FinishDownload()
@@ -254,7 +216,7 @@ void MapMaker::Impl::FinishDownload()
 void MapMaker::Impl::Cancel()
 {
     Timer1.stop();
-    Inet1.Cancel();
+    Fetcher.CancelAll();
     Downloading = false;
     Form.SetDownloadCaption(DownloadCaption);
     Form.EnableInputs(true);
@@ -268,21 +230,24 @@ MapMaker::MapMaker(MapForm& form, Prompter& prompter, QObject* parent)
     : QObject(parent), d(new Impl(*this, form, prompter))
 {
     connect(&d->Timer1, &QTimer::timeout, this, [this] { d->Guarded([this] { d->Tick(); }); });
-    connect(&d->Inet1, &Inet::StateChanged, this, [this](int16_t state) {
-        d->Guarded([this, state] { d->OnTransferStateChanged(state); });
-    });
+    connect(&d->Fetcher, &TileFetcher::TransferState, this,
+            [this](const TileAddress&, int16_t state, const QString& remoteHost) {
+                d->Guarded([&] { d->OnTransferState(state, remoteHost); });
+            });
+    connect(&d->Fetcher, &TileFetcher::TileDone, this,
+            [this](const FetchedTile& tile) { d->Guarded([&] { d->OnTileDone(tile); }); });
 }
 
 MapMaker::~MapMaker()
 {
     d->Timer1.stop();
-    d->Inet1.Cancel();
+    d->Fetcher.CancelAll();
     delete d;
 }
 
 void MapMaker::SetTileLibraryFolder(const QString& folder)
 {
-    d->TileLibraryFolder = folder;
+    d->Fetcher.SetTileLibraryFolder(folder);
 }
 
 void MapMaker::SetMapsFolder(const QString& folder)
@@ -292,7 +257,7 @@ void MapMaker::SetMapsFolder(const QString& folder)
 
 QString MapMaker::TileLibraryFolder() const
 {
-    return d->TileLibraryFolder;
+    return d->Fetcher.TileLibraryFolder();
 }
 
 QString MapMaker::MapsFolder() const
@@ -300,14 +265,14 @@ QString MapMaker::MapsFolder() const
     return d->MapsFolder;
 }
 
-QUrl MapMaker::TileServer() const
-{
-    return d->TileServer;
-}
-
 void MapMaker::SetTileServer(const QUrl& baseUrl)
 {
-    d->TileServer = baseUrl;
+    d->Fetcher.SetTileServer(baseUrl);
+}
+
+QUrl MapMaker::TileServer() const
+{
+    return d->Fetcher.TileServer();
 }
 
 void MapMaker::SetFileNameOption(int16_t option)
@@ -352,7 +317,7 @@ int MapMaker::TilesPasted() const
 
 void MapMaker::SetTransferTimeout(int milliseconds)
 {
-    d->Inet1.SetTransferTimeout(milliseconds);
+    d->Fetcher.SetTimeout(milliseconds);
 }
 
 void MapMaker::SetClock(std::function<QDateTime()> now)
@@ -387,6 +352,7 @@ void MapMaker::BeginDownload(const MapRequest& request, const TileGrid& grid)
     d->Grid.Column = -1;
     d->TilesStarted = 0;
     d->TilesPasted = 0;
+    d->SinceBegin.start();
 
     // Sized from the request itself, so every tile lands on its square.
     d->Picture.SizeMapPicture(request.TilesWide, request.TilesHigh);
@@ -415,7 +381,7 @@ bool MapMaker::Downloading() const
 void MapMaker::StopAtExit()
 {
     d->Timer1.stop();
-    d->Inet1.Cancel();
+    d->Fetcher.CancelAll();
     QCoreApplication::processEvents();
     d->Downloading = false;
     d->FetchPending = false;
@@ -423,7 +389,7 @@ void MapMaker::StopAtExit()
 
 void MapMaker::ClearTileLibrary()
 {
-    const QString& folder = d->TileLibraryFolder;
+    const QString folder = d->Fetcher.TileLibraryFolder();
     if (!TileLibraryHasFiles(folder)) {
         d->Ask.Inform(QStringLiteral("There aren't any tiles in the 'Tile Library' folder."));
         return;

@@ -15,10 +15,10 @@
 #include "Prompter.h"
 
 // One map from a press of "&Download" to the saved file: the request, the fetch loop over the
-// tile library and the tile server, the composition and the save. Owns the window state the
-// map work shares (Downloading, FetchPending, CurrentTileFile, the folders, FileNameOption)
-// and the fetch timer and transfer. Runs on the UI thread; shows nothing itself but through
-// the form and the prompter.
+// tile library and the tile server (through a TileFetcher, one request at a time), the
+// composition and the save. Owns the window state the map work shares (Downloading,
+// FetchPending, the folders, FileNameOption) and the fetch timer. Runs on the UI thread; shows
+// nothing itself but through the form and the prompter.
 class MapMaker : public QObject {
     Q_OBJECT
 public:

@@ -10,6 +10,19 @@ QString TileFileBaseName(const QString& folder, const TileAddress& tile)
     return folder + QString::fromStdString(TileFileStem(tile));
 }
 
+QString FindLibraryTile(const QString& folder, const TileAddress& tile)
+{
+    if (folder.isEmpty())
+        return {};
+    const QString base = TileFileBaseName(folder, tile);
+    for (const char* extension : {".GIF", ".JPG"}) {
+        const QString path = base + QLatin1String(extension);
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
+}
+
 QUrl TileUrl(const QUrl& server, const TileAddress& tile)
 {
     QUrl url = server;

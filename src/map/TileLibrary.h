@@ -15,6 +15,10 @@
 // folder (ending with "/") + "T-S-Z-X-Y", without extension.
 QString TileFileBaseName(const QString& folder, const TileAddress& tile);
 
+// The tile's file in the library folder: the ".GIF" one when it exists (whatever the type), else
+// the ".JPG" one; empty when neither does or there is no folder.
+QString FindLibraryTile(const QString& folder, const TileAddress& tile);
+
 // server + "/tile.ashx?" + TileQuery(tile). The server is the base URL before "/tile.ashx?";
 // a path of its own is kept.
 QUrl TileUrl(const QUrl& server, const TileAddress& tile);

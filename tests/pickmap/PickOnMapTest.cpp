@@ -12,6 +12,8 @@
 #include <QTimer>
 
 #include "MapMaker.h"
+#include "MapRequest.h"
+#include "TileLibrary.h"
 #include "ProgramFolder.h"
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
@@ -25,6 +27,7 @@ class PickOnMapTest : public ::testing::Test {
 protected:
     QTemporaryDir programDir;
     QTemporaryDir prefixDir;
+    TestTileServer server;
     ScriptedPrompter prompter;
     std::unique_ptr<frmQuiltmap> window;
 
@@ -86,9 +89,11 @@ TEST_F(PickOnMapTest, ArrowsMoveThePointAndEnterWritesItEscapeLeavesTheFields)
             QTest::keyClick(dialog.findChild<QWidget*>("picOverview"), Qt::Key_G);
             EXPECT_FALSE(dialog.Scene().GridSquares);
             QWidget* overview = dialog.findChild<QWidget*>("picOverview");
+            const double easting = dialog.View().PointEasting(), northing = dialog.View().PointNorthing();
             for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Up, Qt::Key_Up})
                 QTest::keyClick(overview, Qt::Key(key));
-            EXPECT_EQ(dialog.LatitudeText(), "47.39.78");
+            EXPECT_EQ(dialog.View().PointEasting() - easting, 9600.0);
+            EXPECT_EQ(dialog.View().PointNorthing() - northing, 6400.0);
             EXPECT_EQ(dialog.CostText(), "25 tiles: 0 in the tile library, 25 to fetch (about 7 s)");
             QTest::keyClick(overview, Qt::Key(c.endKey));
             EXPECT_FALSE(dialog.isVisible());
@@ -117,6 +122,32 @@ TEST_F(PickOnMapTest, DeadServerGivesGreyTilesAndNoMessageBox)
         EXPECT_EQ(dialog.View().ScaleCode(), 15);
     });
     EXPECT_TRUE(prompter.Log.empty());
+}
+
+// A server that never answers: 4 requests at once, the centre's tile first; a scale step drops
+// the tiles of the old scale. The map tile already in the library counts as such.
+TEST_F(PickOnMapTest, AtMostFourRequestsCentreFirstAndTheLibraryCounts)
+{
+    TestTileServer hung;
+    hung.SetDefaultAnswer(TileAnswer::Hung());
+    ASSERT_TRUE(hung.Start());
+    window->Maker().SetTileServer(hung.BaseUrl());
+    MapRequest request;
+    TileGrid grid;
+    ASSERT_TRUE(BuildTileGrid(window->Choices(), 47 + 36.37 / 60, -(122 + 21.07 / 60), request, grid));
+    ASSERT_TRUE(WriteFile(TileFileBaseName(window->Maker().TileLibraryFolder(), GridTile(request, grid, 0, 0)) + ".JPG",
+                          TestTileServer::JpegTile(0, 0)));
+    Pick([&](frmPickOnMap& dialog) {
+        EXPECT_EQ(dialog.CostText(), "25 tiles: 1 in the tile library, 24 to fetch (about 6 s)");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hung.ActiveCount() == 4; }, 60000));
+        EXPECT_EQ(hung.RequestCount(), 4);
+        EXPECT_EQ(hung.Queries().front(), QString::fromStdString(TileQuery(dialog.View().CoveringTiles(1).front())));
+        QTest::keyClick(dialog.findChild<QWidget*>("picOverview"), Qt::Key_PageDown);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hung.ActiveCount() == 8; }, 60000));
+        const std::vector<QString> queries = hung.Queries();
+        for (size_t i = 0; i < queries.size(); ++i)
+            EXPECT_TRUE(queries[i].contains(i < 4 ? "&S=14&" : "&S=15&")) << queries[i].toStdString();
+    });
 }
 
 }  // namespace
