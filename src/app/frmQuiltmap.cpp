@@ -257,6 +257,8 @@ void frmQuiltmap::CreateMenus()
     mnuPickOnMap = mnuOptions->addAction(QStringLiteral("&Pick on Map..."));
     mnuPickOnMap->setObjectName(QStringLiteral("mnuPickOnMap"));
     connect(mnuPickOnMap, &QAction::triggered, this, [this] { ShowPickOnMap(); });
+    // Not while a download runs: the fields it writes are locked then.
+    connect(mnuOptions, &QMenu::aboutToShow, this, [this] { mnuPickOnMap->setEnabled(!m_maker->Downloading()); });
     mnuGisFiles = mnuOptions->addAction(QStringLiteral("Also Save &GIS Files"));
     mnuGisFiles->setObjectName(QStringLiteral("mnuGisFiles"));
     mnuGisFiles->setCheckable(true);
@@ -419,6 +421,8 @@ void frmQuiltmap::ShowGridLocator()
 
 void frmQuiltmap::ShowPickOnMap()
 {
+    if (m_maker->Downloading())
+        return;
     // The point in the fields, else the default one.
     const CoordinateCheck latitude = CheckCoordinateText(txtLat->text(), false);
     const CoordinateCheck longitude = CheckCoordinateText(txtLong->text(), true);
@@ -663,7 +667,6 @@ void frmQuiltmap::EnableInputs(bool enabled)
                                                             txtLat, txtLong, txtDesc, optCentre,
                                                             optCorner})
         control->setEnabled(enabled);
-    mnuPickOnMap->setEnabled(enabled);
 }
 
 void frmQuiltmap::SetDownloadCaption(const QString& caption)

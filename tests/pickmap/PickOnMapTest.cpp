@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,8 +104,6 @@ TEST_F(PickOnMapTest, ArrowsMoveThePointAndEnterWritesItEscapeLeavesTheFields)
         EXPECT_EQ(Field("txtLong"), c.lon);
     }
     EXPECT_TRUE(prompter.Log.empty());
-    window->EnableInputs(false);   // as a download does
-    EXPECT_FALSE(window->findChild<QAction*>("mnuPickOnMap")->isEnabled());
 }
 
 // With no server every tile ends grey, quietly, and the dialog still answers.
@@ -155,6 +154,14 @@ TEST_F(PickOnMapTest, AtMostFourRequestsCentreFirstAndTheLibraryCounts)
         for (size_t i = 0; i < queries.size(); ++i)
             EXPECT_TRUE(queries[i].contains(i < 4 ? "&S=14&" : "&S=15&")) << queries[i].toStdString();
     });
+    // During a download (held up by the server) the menu item is off.
+    window->Maker().BeginDownload(request, grid);
+    auto* options = window->findChild<QMenu*>("mnuOptions");
+    emit options->aboutToShow();
+    EXPECT_FALSE(window->findChild<QAction*>("mnuPickOnMap")->isEnabled());
+    window->Maker().CancelDownload();
+    emit options->aboutToShow();
+    EXPECT_TRUE(window->findChild<QAction*>("mnuPickOnMap")->isEnabled());
 }
 
 }  // namespace
