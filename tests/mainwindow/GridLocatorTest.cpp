@@ -18,38 +18,15 @@
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
 #include "frmGridLocator.h"
+#include "MainWindowFixture.h"
 #include "frmQuiltmap.h"
 
 namespace {
 
 using Kind = ScriptedPrompter::Kind;
 
-class GridLocatorTest : public ::testing::Test {
+class GridLocatorTest : public MainWindowFixture {
 protected:
-    QTemporaryDir programDir;
-    QTemporaryDir prefixDir;
-    ScriptedPrompter prompter;
-    std::unique_ptr<frmQuiltmap> window;
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(programDir.isValid());
-        OverrideProgramFolder(programDir.path());
-        qputenv("WINEPREFIX", prefixDir.path().toUtf8());
-        // No first-start help.
-        ASSERT_TRUE(WriteFile(programDir.path() + "/" + ExecutableBaseName() + ".INI", "[SETUP]\r\nFIRST_TIME=False\r\n"));
-        Start();
-    }
-    void TearDown() override
-    {
-        window.reset();
-        OverrideProgramFolder(QString());
-    }
-    void Start()
-    {
-        window = std::make_unique<frmQuiltmap>(&prompter);
-        ASSERT_TRUE(window->Load());
-    }
     template <typename T>
     T* Control(const char* name)
     {

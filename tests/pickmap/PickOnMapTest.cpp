@@ -9,38 +9,23 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include "MainWindowFixture.h"
 #include "MapMaker.h"
 #include "MapRequest.h"
-#include "TileLibrary.h"
-#include "ProgramFolder.h"
-#include "ScriptedPrompter.h"
-#include "TestFiles.h"
 #include "TestTileServer.h"
+#include "TileLibrary.h"
 #include "frmPickOnMap.h"
-#include "frmQuiltmap.h"
 
 namespace {
 
-class PickOnMapTest : public ::testing::Test {
+class PickOnMapTest : public MainWindowFixture {
 protected:
-    QTemporaryDir programDir;
-    QTemporaryDir prefixDir;
-    TestTileServer server;
-    ScriptedPrompter prompter;
-    std::unique_ptr<frmQuiltmap> window;
-
     void SetUp() override
     {
-        ASSERT_TRUE(programDir.isValid());
-        OverrideProgramFolder(programDir.path());
-        qputenv("WINEPREFIX", prefixDir.path().toUtf8());
-        ASSERT_TRUE(WriteFile(programDir.path() + "/" + ExecutableBaseName() + ".INI", "[SETUP]\r\nFIRST_TIME=False\r\n"));
-        window = std::make_unique<frmQuiltmap>(&prompter);
-        ASSERT_TRUE(window->Load());
+        MainWindowFixture::SetUp();
         // A port where nothing listens any more.
         TestTileServer dead;
         ASSERT_TRUE(dead.Start());
@@ -49,11 +34,6 @@ protected:
         window->findChild<QLineEdit*>("txtLat")->setText("47.36.37");
         window->findChild<QLineEdit*>("txtLong")->setText("122.21.07");
         window->findChild<QComboBox*>("cmbScale")->setCurrentIndex(4);   // 16 m/pixel
-    }
-    void TearDown() override
-    {
-        window.reset();
-        OverrideProgramFolder(QString());
     }
     // Opens the dialog from the menu and runs `inside` on it while it is shown.
     void Pick(const std::function<void(frmPickOnMap&)>& inside)
