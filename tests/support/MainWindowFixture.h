@@ -1,10 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
-#include <QComboBox>
-#include <QLineEdit>
+#include <QAction>
+#include <QApplication>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "ProgramFolder.h"
@@ -38,5 +40,22 @@ protected:
     {
         window = std::make_unique<frmQuiltmap>(&prompter);
         ASSERT_TRUE(window->Load());
+    }
+    // Triggers a menu item and runs `inside` on the modal dialog it opens; rejects the dialog
+    // afterwards when it is still open.
+    template <typename Dialog>
+    void WhileModal(const char* menuItem, const std::function<void(Dialog&)>& inside)
+    {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            seen = true;
+            inside(*dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        window->findChild<QAction*>(menuItem)->trigger();
+        EXPECT_TRUE(seen) << menuItem;
     }
 };
