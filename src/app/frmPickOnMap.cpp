@@ -257,8 +257,13 @@ void frmPickOnMap::OnTileDone(const FetchedTile& done)
     if (done.Result == FetchedTile::Outcome::Picture) {
         // Only the tiles of a few screens are kept; the rest come again from the tile library.
         constexpr qsizetype KeptTiles = 600;
-        if (m_scene.Pictures.size() >= KeptTiles)
-            m_scene.Pictures.clear();
+        if (m_scene.Pictures.size() >= KeptTiles) {
+            QHash<QString, QImage> shown;
+            for (const TileAddress& tile : m_view.CoveringTiles(m_scene.ImageType))
+                if (const auto it = m_scene.Pictures.constFind(TileName(tile)); it != m_scene.Pictures.cend())
+                    shown.insert(it.key(), it.value());
+            m_scene.Pictures.swap(shown);
+        }
         m_scene.Pictures.insert(name, done.Picture);
     } else {
         m_scene.Failed.insert(name);
@@ -335,10 +340,13 @@ bool frmPickOnMap::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyPress:
         return HandleKey(static_cast<QKeyEvent*>(event)->key());
     case QEvent::Wheel: {
+        // One step a notch; a touchpad's small deltas add up to notches.
         const auto* wheel = static_cast<QWheelEvent*>(event);
-        const int steps = wheel->angleDelta().y() > 0 ? -1 : wheel->angleDelta().y() < 0 ? 1 : 0;
+        m_wheelDelta += wheel->angleDelta().y();
+        const int notches = m_wheelDelta / QWheelEvent::DefaultDeltasPerStep;
+        m_wheelDelta -= notches * QWheelEvent::DefaultDeltasPerStep;
         const QPointF at = wheel->position();
-        if (steps != 0 && m_view.StepScale(steps, {at.x(), at.y()}))
+        if (notches != 0 && m_view.StepScale(-notches, {at.x(), at.y()}))
             ViewChanged();
         return true;
     }

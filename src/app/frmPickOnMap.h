@@ -100,4 +100,5 @@ private:
     QPoint m_lastDragAt;
     bool m_pressed = false;
     bool m_dragging = false;
+    int m_wheelDelta = 0;   // eighths of a degree not yet taken as a notch
 };
