@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
