@@ -75,14 +75,17 @@ void BM_GridSquaresOfView(benchmark::State& state)
 }
 BENCHMARK(BM_GridSquaresOfView)->Unit(benchmark::kMillisecond);
 
+// Argument: pixels a step (7: a drag; 250: each step past the grid layer, drawn anew).
 void BM_PanStep(benchmark::State& state)
 {
     Overview overview;
     int step = 0;
+    const int turn = int(140 / state.range(0));
     for (auto _ : state) {
         // Back and forth, so the view stays among the tiles at hand.
-        const double dx = (step++ / 20) % 2 ? -7 : 7;
+        const double dx = double((step++ / std::max(turn, 1)) % 2 ? -state.range(0) : state.range(0));
         overview.View.Pan(dx, dx / 2);
+        overview.Painter.Panned();
         size_t wanted = 0;
         for (const TileAddress& tile : overview.View.CoveringTiles(1))
             wanted += !overview.Scene.Pictures.contains(TileFileBaseName(QString(), tile));
@@ -90,7 +93,7 @@ void BM_PanStep(benchmark::State& state)
         overview.Paint();
     }
 }
-BENCHMARK(BM_PanStep)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PanStep)->Arg(7)->Arg(250)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -97,12 +97,25 @@ void OverviewPainter::Paint(QPainter& painter, const PickView& view, const Overv
     if (scene.GridSquares) {
         PickView::Point at = view.UtmToScreen(m_layerWest, m_layerNorth);
         const QRect layer(qRound(at.X), qRound(at.Y), m_gridLayer.width(), m_gridLayer.height());
-        if (m_gridLayer.isNull() || m_layerZone != view.Zone() || m_layerScale != view.ScaleCode()
-            || !layer.contains(QRect(0, 0, view.Width(), view.Height()))) {
+        const bool sameGround = view.Zone() == m_layerZone && view.ScaleCode() == m_layerScale;
+        if (sameGround && layer.contains(QRect(0, 0, view.Width(), view.Height()))) {
+            painter.drawImage(layer.topLeft(), m_gridLayer);
+        } else if (sameGround && m_panned) {
             DrawGridLayer(view);
             at = view.UtmToScreen(m_layerWest, m_layerNorth);
+            painter.drawImage(QPoint(qRound(at.X), qRound(at.Y)), m_gridLayer);
+        } else {
+            // Opened, rescaled or in another zone: straight onto the view, the layer only once
+            // the view is dragged.
+            const PickView::Point topLeft = view.ScreenToUtm(0, 0);
+            DrawGridSquares(painter, QRectF(0, 0, view.Width(), view.Height()),
+                            UtmPixelMapping(Wgs84, view.Zone(), view.Band(), topLeft.X, topLeft.Y,
+                                            view.MetresPerPixel()));
+            m_layerZone = view.Zone();
+            m_layerScale = view.ScaleCode();
+            m_gridLayer = QImage();
         }
-        painter.drawImage(QPoint(qRound(at.X), qRound(at.Y)), m_gridLayer);
+        m_panned = false;
     }
 
     const PickView::Point at = view.UtmToScreen(view.PointEasting(), view.PointNorthing());
@@ -367,6 +380,7 @@ bool frmPickOnMap::eventFilter(QObject* watched, QEvent* event)
             }
             if (m_dragging) {
                 m_view.Pan(at.x() - m_lastDragAt.x(), at.y() - m_lastDragAt.y());
+                m_painter.Panned();
                 m_lastDragAt = at;
                 ViewChanged();
             }

@@ -38,6 +38,8 @@ struct OverviewScene {
 class OverviewPainter {
 public:
     void Paint(QPainter& painter, const PickView& view, const OverviewScene& scene);
+    // The view was dragged since the last paint.
+    void Panned() { m_panned = true; }
 
 private:
     // The grid squares are costly to work out and draw, so they are drawn once onto a layer
@@ -49,6 +51,7 @@ private:
     int16_t m_layerScale = 0;
     double m_layerWest = 0;    // UTM metres of the layer's top-left corner
     double m_layerNorth = 0;
+    bool m_panned = false;
 };
 
 // "Pick on Map": the reference point chosen on an overview of the tile server's tiles. The
