@@ -83,6 +83,7 @@ private:
     void FileNameOptionClicked(int index);
     void ShowAbout();
     void ShowGridLocator();
+    void ShowPickOnMap();
     void GisFilesClicked(bool checked);
     // The status line's locator of the reference point and what its map would cost, when both
     // fields hold valid values (the cost not while a download runs).
@@ -127,6 +128,7 @@ private:
     QLabel* m_progress = nullptr;
     QAction* mnuFileNameOpt[2] = {nullptr, nullptr};
     QAction* mnuGisFiles = nullptr;
+    QAction* mnuPickOnMap = nullptr;
     QAction* mnuGridSquares = nullptr;
     QLabel* m_locator = nullptr;
     StatusLineState m_statusLine;
