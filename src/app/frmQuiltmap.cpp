@@ -37,6 +37,7 @@
 #include "clsWindowPos.h"
 #include "frmAbout.h"
 #include "frmGridLocator.h"
+#include "frmPickOnMap.h"
 #include "frmTileServer.h"
 #include "LocalTileServer.h"
 
@@ -262,6 +263,11 @@ void frmQuiltmap::CreateMenus()
     QAction* mnuGridLocator = mnuOptions->addAction(QStringLiteral("Grid &Locator..."));
     mnuGridLocator->setObjectName(QStringLiteral("mnuGridLocator"));
     connect(mnuGridLocator, &QAction::triggered, this, [this] { ShowGridLocator(); });
+    mnuPickOnMap = mnuOptions->addAction(QStringLiteral("&Pick on Map..."));
+    mnuPickOnMap->setObjectName(QStringLiteral("mnuPickOnMap"));
+    connect(mnuPickOnMap, &QAction::triggered, this, [this] { ShowPickOnMap(); });
+    // Not while a download runs: the fields it writes are locked then.
+    connect(mnuOptions, &QMenu::aboutToShow, this, [this] { mnuPickOnMap->setEnabled(!m_maker->Downloading()); });
     mnuGisFiles = mnuOptions->addAction(QStringLiteral("Also Save G&IS Files"));
     mnuGisFiles->setObjectName(QStringLiteral("mnuGisFiles"));
     mnuGisFiles->setCheckable(true);
@@ -445,6 +451,25 @@ void frmQuiltmap::ShowGridLocator()
 {
     frmGridLocator dialog(this, [this](const QString& locator, bool fit) { return ApplyGridLocator(locator, fit); });
     dialog.exec();
+}
+
+void frmQuiltmap::ShowPickOnMap()
+{
+    if (m_maker->Downloading())
+        return;
+    // The point in the fields, else the default one.
+    const CoordinateCheck latitude = CheckCoordinateText(txtLat->text(), false);
+    const CoordinateCheck longitude = CheckCoordinateText(txtLong->text(), true);
+    const bool valid = latitude.Valid && !latitude.Empty && longitude.Valid && !longitude.Empty;
+    TileFetcher fetcher;
+    fetcher.SetTileLibraryFolder(m_maker->TileLibraryFolder());
+    fetcher.SetTileServer(m_maker->TileServer());
+    frmPickOnMap dialog(this, valid ? latitude.Value : DefaultPickLatitude,
+                        valid ? longitude.Value : DefaultPickLongitude, Choices(), fetcher);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    txtLat->setText(dialog.LatitudeText());
+    txtLong->setText(dialog.LongitudeText());
 }
 
 bool frmQuiltmap::ApplyGridLocator(const QString& locator, bool fit)

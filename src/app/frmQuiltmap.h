@@ -84,6 +84,7 @@ private:
     void FileNameOptionClicked(int index);
     void ShowAbout();
     void ShowGridLocator();
+    void ShowPickOnMap();
     void GisFilesClicked(bool checked);
     void ShowTileServer();
     // The stored (or environment's) server into the map work and the status line.
@@ -132,6 +133,7 @@ private:
     QLabel* m_progress = nullptr;
     QAction* mnuFileNameOpt[2] = {nullptr, nullptr};
     QAction* mnuGisFiles = nullptr;
+    QAction* mnuPickOnMap = nullptr;
     QAction* mnuGridSquares = nullptr;
     QLabel* m_locator = nullptr;
     StatusLineState m_statusLine;

@@ -1,6 +1,14 @@
 #include "CoordinateEntry.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
 #include <QStringList>
+
+#include "Rounding.h"
 
 namespace {
 
@@ -78,6 +86,14 @@ CoordinateCheck CheckCoordinateText(const QString& text, bool isLongitude)
     const double value = degrees + (minutes + hundredths / 100.0) / 60.0;
     check.Value = isLongitude ? -value : value;
     return check;
+}
+
+QString CoordinateFieldText(double degrees, bool isLongitude)
+{
+    const double magnitude = std::isfinite(degrees) ? std::min(std::fabs(degrees), 360.0) : 0.0;
+    const long long hundredths = std::llround(magnitude * 6000.0);
+    return QString::asprintf(isLongitude ? "%03lld.%02lld.%02lld" : "%02lld.%02lld.%02lld", hundredths / 6000,
+                             hundredths % 6000 / 100, hundredths % 100);
 }
 
 QString CoordinateRefusal(bool isLongitude)

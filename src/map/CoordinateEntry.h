@@ -21,6 +21,10 @@ struct CoordinateCheck {
 // The check of a field's, an argument's or a setting's text, without any window.
 CoordinateCheck CheckCoordinateText(const QString& text, bool isLongitude);
 
+// A value in a field's normal form ("47.36.37", "122.21.07"): degrees, the sign dropped, to the
+// nearest hundredth of a minute.
+QString CoordinateFieldText(double degrees, bool isLongitude);
+
 // "I can't make that into a valid latitude." / "... longitude.", and what is accepted.
 QString CoordinateRefusal(bool isLongitude);
 

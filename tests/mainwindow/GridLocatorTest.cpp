@@ -18,38 +18,15 @@
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
 #include "frmGridLocator.h"
+#include "MainWindowFixture.h"
 #include "frmQuiltmap.h"
 
 namespace {
 
 using Kind = ScriptedPrompter::Kind;
 
-class GridLocatorTest : public ::testing::Test {
+class GridLocatorTest : public MainWindowFixture {
 protected:
-    QTemporaryDir programDir;
-    QTemporaryDir prefixDir;
-    ScriptedPrompter prompter;
-    std::unique_ptr<frmQuiltmap> window;
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(programDir.isValid());
-        OverrideProgramFolder(programDir.path());
-        qputenv("WINEPREFIX", prefixDir.path().toUtf8());
-        // No first-start help.
-        ASSERT_TRUE(WriteFile(programDir.path() + "/" + ExecutableBaseName() + ".INI", "[SETUP]\r\nFIRST_TIME=False\r\n"));
-        Start();
-    }
-    void TearDown() override
-    {
-        window.reset();
-        OverrideProgramFolder(QString());
-    }
-    void Start()
-    {
-        window = std::make_unique<frmQuiltmap>(&prompter);
-        ASSERT_TRUE(window->Load());
-    }
     template <typename T>
     T* Control(const char* name)
     {
@@ -63,16 +40,10 @@ protected:
 // Through the menu: the dialog takes any case and writes the centre in the fields' normal form.
 TEST_F(GridLocatorTest, MenuDialogWritesTheSquaresCentre)
 {
-    bool seen = false;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<frmGridLocator*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        seen = true;
-        dialog->findChild<QLineEdit*>("txtLocator")->setText("CN87UO");
-        QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    WhileModal<frmGridLocator>("mnuGridLocator", [](frmGridLocator& dialog) {
+        dialog.findChild<QLineEdit*>("txtLocator")->setText("CN87UO");
+        QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
     });
-    window->findChild<QAction*>("mnuGridLocator")->trigger();
-    EXPECT_TRUE(seen);
     EXPECT_EQ(Text("txtLat"), "47.36.25");
     EXPECT_EQ(Text("txtLong"), "122.17.50");
     EXPECT_EQ(Text("txtDesc"), "CN87uo");
@@ -85,15 +56,11 @@ TEST_F(GridLocatorTest, RefusedLocatorKeepsTheDialogOpen)
 {
     Control<QLineEdit>("txtLat")->setText("47.00.00");
     bool stillOpen = false;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<frmGridLocator*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        dialog->findChild<QLineEdit*>("txtLocator")->setText("jj00");
-        dialog->accept();
-        stillOpen = dialog->isVisible();
-        dialog->reject();
+    WhileModal<frmGridLocator>("mnuGridLocator", [&](frmGridLocator& dialog) {
+        dialog.findChild<QLineEdit*>("txtLocator")->setText("jj00");
+        dialog.accept();
+        stillOpen = dialog.isVisible();
     });
-    window->findChild<QAction*>("mnuGridLocator")->trigger();
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(Text("txtLat"), "47.00.00");
     const auto told = prompter.Texts(Kind::Inform);

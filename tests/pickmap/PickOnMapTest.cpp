@@ -1,0 +1,118 @@
+#include <set>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTest>
+
+#include "MainWindowFixture.h"
+#include "MapMaker.h"
+#include "MapRequest.h"
+#include "TestTileServer.h"
+#include "TileLibrary.h"
+#include "frmPickOnMap.h"
+
+namespace {
+
+using Field = MapForm::Field;
+
+class PickOnMapTest : public MainWindowFixture {
+protected:
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        // A port where nothing listens any more.
+        TestTileServer dead;
+        ASSERT_TRUE(dead.Start());
+        window->Maker().SetTileServer(dead.BaseUrl());
+        dead.Stop();
+        window->SetFieldText(Field::Latitude, "47.36.37");
+        window->SetFieldText(Field::Longitude, "122.21.07");
+        window->findChild<QComboBox*>("cmbScale")->setCurrentIndex(4);   // 16 m/pixel
+    }
+    void Pick(const std::function<void(frmPickOnMap&)>& inside) { WhileModal<frmPickOnMap>("mnuPickOnMap", inside); }
+};
+
+// Three steps east and two north at 16 m/pixel: 9600 m E and 6400 m N of 47.36.37 N 122.21.07 W,
+// which is 47.662953571 N 122.222598946 W (cs2cs).
+TEST_F(PickOnMapTest, ArrowsMoveThePointAndEnterWritesItEscapeLeavesTheFields)
+{
+    const struct { int endKey; const char *lat, *lon; } cases[] = {
+        {Qt::Key_Escape, "47.36.37", "122.21.07"},
+        {Qt::Key_Return, "47.39.78", "122.13.36"},
+    };
+    for (const auto& c : cases) {
+        Pick([&](frmPickOnMap& dialog) {
+            EXPECT_EQ(std::tuple(dialog.windowTitle(), dialog.View().ScaleCode()), std::tuple("Pick on Map", 14));
+            QWidget* overview = dialog.findChild<QWidget*>("picOverview");
+            QTest::keyClick(overview, Qt::Key_G);
+            EXPECT_FALSE(dialog.Scene().GridSquares);   // on by default
+            const double easting = dialog.View().PointEasting(), northing = dialog.View().PointNorthing();
+            for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Up, Qt::Key_Up})
+                QTest::keyClick(overview, Qt::Key(key));
+            EXPECT_EQ(std::tuple(dialog.View().PointEasting() - easting, dialog.View().PointNorthing() - northing),
+                      std::tuple(9600.0, 6400.0));
+            QTest::keyClick(overview, Qt::Key(c.endKey));
+        });
+        EXPECT_EQ(std::tuple(window->FieldText(Field::Latitude), window->FieldText(Field::Longitude)),
+                  std::tuple(c.lat, c.lon));
+    }
+}
+
+// With no server every tile ends grey, quietly, and the dialog still answers.
+TEST_F(PickOnMapTest, DeadServerGivesGreyTilesAndNoMessageBox)
+{
+    window->findChild<QComboBox*>("cmbWidth")->setCurrentIndex(0);   // a small map, clear of the corner
+    window->findChild<QComboBox*>("cmbHeight")->setCurrentIndex(0);
+    Pick([&](frmPickOnMap& dialog) {
+        const size_t covering = dialog.View().CoveringTiles(1).size();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return size_t(dialog.Scene().Failed.size()) == covering; }, 60000));
+        const QImage shown = dialog.findChild<QWidget*>("picOverview")->grab().toImage();
+        EXPECT_EQ(QColor(shown.pixel(3, 3)), QColor(160, 160, 160));
+        for (QWidget* top : QApplication::topLevelWidgets())
+            EXPECT_EQ(qobject_cast<QMessageBox*>(top), nullptr);
+    });
+    EXPECT_TRUE(prompter.Log.empty());
+}
+
+// A server that never answers: 4 requests at once, the centre's tiles first; a scale step drops
+// the tiles of the old scale. The map tile already in the library counts as such.
+TEST_F(PickOnMapTest, AtMostFourRequestsCentreFirstAndTheLibraryCounts)
+{
+    TestTileServer hung;
+    hung.SetDefaultAnswer(TileAnswer::Hung());
+    ASSERT_TRUE(hung.Start());
+    window->Maker().SetTileServer(hung.BaseUrl());
+    MapRequest request;
+    TileGrid grid;
+    ASSERT_TRUE(BuildTileGrid(window->Choices(), 47 + 36.37 / 60, -(122 + 21.07 / 60), request, grid));
+    ASSERT_TRUE(WriteFile(TileFileBaseName(window->Maker().TileLibraryFolder(), GridTile(request, grid, 0, 0)) + ".JPG",
+                          TestTileServer::JpegTile(0, 0)));
+    Pick([&](frmPickOnMap& dialog) {
+        EXPECT_EQ(dialog.CostText(), "25 tiles: 1 in the tile library, 24 to fetch (about 6 s)");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hung.ActiveCount() == 4; }, 60000));
+        std::set<QString> nearest;   // the four tiles nearest the centre, in any order of arrival
+        for (const TileAddress& tile : dialog.View().CoveringTiles(1))
+            if (nearest.size() < 4 && tile != GridTile(request, grid, 0, 0))
+                nearest.insert(QString::fromStdString(TileQuery(tile)));
+        const std::vector<QString> asked = hung.Queries();
+        EXPECT_EQ(std::set<QString>(asked.begin(), asked.end()), nearest);
+        QTest::keyClick(dialog.findChild<QWidget*>("picOverview"), Qt::Key_PageDown);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hung.ActiveCount() == 8; }, 60000));
+        const std::vector<QString> queries = hung.Queries();
+        for (size_t i = 0; i < queries.size(); ++i)
+            EXPECT_TRUE(queries[i].contains(i < 4 ? "&S=14&" : "&S=15&")) << queries[i].toStdString();
+    });
+    // During a download (held up by the server) the menu item is off.
+    window->Maker().BeginDownload(request, grid);
+    for (const bool downloading : {true, false}) {
+        emit window->findChild<QMenu*>("mnuOptions")->aboutToShow();
+        EXPECT_EQ(window->findChild<QAction*>("mnuPickOnMap")->isEnabled(), !downloading);
+        window->Maker().CancelDownload();
+    }
+}
+
+}  // namespace
