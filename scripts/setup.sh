@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Installs what the build needs (Debian 12), then configures and builds Quiltmap into build/.
-# Safe to run again: it installs only what is missing and rebuilds only what changed.
+# Installs what the build needs (Debian 12), then configures and builds Quiltmap into build/:
+# everything, or only the targets named as arguments. Safe to run again: it installs only what is
+# missing and rebuilds only what changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  xvfb openbox
+  xvfb openbox xdotool imagemagick
   g++ cmake ninja-build ccache pkg-config gdal-bin
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  libgdal-dev libgmt-dev gmt gmt-gshhg-high gmt-dcw curl wrk
+  libgdal-dev libgmt-dev gmt gmt-gshhg-high curl wrk
   qt6-svg-dev
   desktop-file-utils appstream lintian dpkg-dev file
 )
@@ -32,4 +33,8 @@ fi
 if [[ ! -f build/build.ninja ]]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build build
+if (($#)); then
+  cmake --build build --target "$@"
+else
+  cmake --build build
+fi

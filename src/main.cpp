@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "ProgramIcon.h"
+#include "Version.h"
 #include "frmQuiltmap.h"
 
 int main(int argc, char* argv[])
@@ -9,7 +10,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quiltmap"));
     QApplication::setWindowIcon(ProgramIcon());
     // Lets the desktop match the windows to the menu entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("quiltmap"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(QuiltmapVersion::AppId));
     frmQuiltmap window;
     if (!window.Load())
         return 1;

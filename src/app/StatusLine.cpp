@@ -6,6 +6,8 @@ StatusLineTexts LayOutStatusLine(const StatusLineState& state)
     texts.Message = state.Transfer;
     if (!state.Progress.isEmpty()) {
         texts.Work = state.Progress;
+        if (!state.Server.isEmpty())
+            texts.Work += QStringLiteral(" from ") + state.Server;
         if (state.SecondsLeft >= 0)
             texts.Work += QStringLiteral(", about %1 s left").arg(state.SecondsLeft);
     } else if (state.Cost) {

@@ -14,6 +14,7 @@ struct StatusLineState {
     int SecondsLeft = -1;         // the running download's estimate; -1 none yet
     std::optional<MapCost> Cost;  // what the fields' map would cost; none when they make no map
     QString Locator;              // the reference point's locator ("CN87uo"), or empty
+    QString Server;               // where the tiles come from ("localhost:8421")
 };
 
 // The texts of the status line's parts, left to right.

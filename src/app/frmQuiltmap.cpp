@@ -38,6 +38,8 @@
 #include "frmAbout.h"
 #include "frmGridLocator.h"
 #include "frmPickOnMap.h"
+#include "frmTileServer.h"
+#include "LocalTileServer.h"
 
 namespace {
 
@@ -278,6 +280,9 @@ void frmQuiltmap::CreateMenus()
         clsIni ini;
         SaveGridSquaresOption(ini, checked);
     });
+    QAction* mnuTileServer = mnuOptions->addAction(QStringLiteral("Tile &Server..."));
+    mnuTileServer->setObjectName(QStringLiteral("mnuTileServer"));
+    connect(mnuTileServer, &QAction::triggered, this, [this] { ShowTileServer(); });
 
     QAction* mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -356,6 +361,9 @@ bool frmQuiltmap::Load()
     m_hostFolder = folders.Host;
     m_maker->SetTileLibraryFolder(folders.TileLibrary);
     m_maker->SetMapsFolder(folders.Maps);
+    m_localServer = std::make_unique<LocalTileServer>(FindTileServerProgram(ExecutableFolder()), TileServerLogFile());
+    connect(m_localServer.get(), &LocalTileServer::Status, this, &frmQuiltmap::ShowTransferStatus);
+    WaitForLocalTileServer(*m_maker, *m_localServer);
     UpdateFieldStatus();
 
     ApplyStoredSettings();
@@ -393,8 +401,25 @@ void frmQuiltmap::ApplyStoredSettings()
     m_maker->SetDrawGridSquares(StoredGridSquares(ini));
     mnuGridSquares->setChecked(m_maker->DrawGridSquares());
     m_maker->SetTransferTimeout(StoredTimeout(ini) * 1000);
-    m_maker->SetTileServer(ResolveTileServer(StoredTileServer(ini),
-                                             qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
+    UseTileServer(StoredTileServer(ini));
+}
+
+void frmQuiltmap::UseTileServer(const QString& stored)
+{
+    m_maker->SetTileServer(ResolveTileServer(stored, qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
+    const QUrl server = m_maker->TileServer();
+    m_statusLine.Server = server.port() < 0 ? server.host() : QStringLiteral("%1:%2").arg(server.host()).arg(server.port());
+    ShowStatusLine();
+}
+
+void frmQuiltmap::ShowTileServer()
+{
+    clsIni ini;
+    frmTileServer dialog(this, StoredTileServer(ini), qEnvironmentVariable("QUILTMAP_TILE_SERVER"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    SaveTileServer(ini, dialog.Setting());
+    UseTileServer(dialog.Setting());
 }
 
 void frmQuiltmap::FirstStartCheck()

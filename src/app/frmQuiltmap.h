@@ -19,6 +19,7 @@ class QPushButton;
 class QRadioButton;
 class MapMaker;
 class clsWindowPos;
+class LocalTileServer;
 
 // The preview: paints the map's scaled copy inside a single-line border.
 class PreviewBox : public QFrame {
@@ -85,6 +86,9 @@ private:
     void ShowGridLocator();
     void ShowPickOnMap();
     void GisFilesClicked(bool checked);
+    void ShowTileServer();
+    // The stored (or environment's) server into the map work and the status line.
+    void UseTileServer(const QString& stored);
     // The status line's locator of the reference point and what its map would cost, when both
     // fields hold valid values (the cost not while a download runs).
     void UpdateFieldStatus();
@@ -102,6 +106,7 @@ private:
     Prompter* m_prompter;
     MapMaker* m_maker = nullptr;
     std::unique_ptr<clsWindowPos> m_windowPos;
+    std::unique_ptr<LocalTileServer> m_localServer;   // started when a download needs it
 
     QGroupBox* Frame1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -10,6 +10,7 @@
 
 #include "CoordinateEntry.h"
 #include "HostLink.h"
+#include "LocalTileServer.h"
 #include "Maidenhead.h"
 #include "MapMaker.h"
 #include "MapRequest.h"
@@ -397,8 +398,12 @@ public:
     void TileError(const QString& message)
     {
         m_lastError = message;
+        Note(m_current + QStringLiteral(": ") + message);
+    }
+    void Note(const QString& message)
+    {
         EndBar();
-        m_output.Err(Program + QStringLiteral(": ") + m_current + QStringLiteral(": ") + message + u'\n');
+        m_output.Err(Program + QStringLiteral(": ") + message + u'\n');
     }
 
 private:
@@ -477,6 +482,10 @@ int Make(const MakeJob& job, const MakeOutput& output)
     maker.SetDrawGridSquares(job.GridSquares || StoredGridSquares(ini));
     maker.SetAdvanceAtOnce(true);
     maker.SetTransferTimeout((job.TimeoutSeconds > 0 ? job.TimeoutSeconds : StoredTimeout(ini)) * 1000);
+    LocalTileServer localServer(FindTileServerProgram(ExecutableFolder()), TileServerLogFile());
+    WaitForLocalTileServer(maker, localServer);
+    if (!job.Quiet)
+        QObject::connect(&localServer, &LocalTileServer::Status, &maker, [&form](const QString& text) { form.Note(text); });
 
     QString saved;
     QEventLoop loop;

@@ -21,6 +21,8 @@ bool CanWriteIn(const QString& folder)
     return probe.open();
 }
 
+}  // namespace
+
 QString PerUserFolder()
 {
     QString base = qEnvironmentVariable("XDG_DATA_HOME");
@@ -29,7 +31,12 @@ QString PerUserFolder()
     return QDir::cleanPath(base + QStringLiteral("/Quiltmap"));
 }
 
-}  // namespace
+QString ChooseProgramFolder(const QString& executableFolder, const QString& perUserFolder)
+{
+    // Root, or a user who installed under ~/.local, can write bin/ too: the layout decides.
+    const bool installed = QFileInfo(InstalledDataFolder(executableFolder)).isDir();
+    return !installed && CanWriteIn(executableFolder) ? QDir::cleanPath(executableFolder) : perUserFolder;
+}
 
 QString ExecutableFolder()
 {
@@ -51,12 +58,9 @@ QString ProgramFolder()
     if (!Override().isEmpty())
         return Override();
     static const QString folder = [] {
-        const QString own = ExecutableFolder();
-        if (CanWriteIn(own))
-            return own;
-        const QString perUser = PerUserFolder();
-        QDir().mkpath(perUser);
-        return perUser;
+        const QString chosen = ChooseProgramFolder(ExecutableFolder(), PerUserFolder());
+        QDir().mkpath(chosen);
+        return chosen;
     }();
     return folder;
 }

@@ -4,10 +4,17 @@
 
 // The one answer to "the program's folder": everything that lies beside the program
 // (settings file, "Tile Library", "Maps", help) asks here.
-// It is the executable's folder; when that folder cannot be written (a copy installed
-// under /usr, say) the per-user data folder $XDG_DATA_HOME/Quiltmap (else
-// ~/.local/share/Quiltmap) takes its place. Returned without a trailing separator.
+// An installed program (its bin/ beside a share/quiltmap) keeps its files in the per-user data
+// folder $XDG_DATA_HOME/Quiltmap (else ~/.local/share/Quiltmap), whoever runs it and whether or
+// not bin/ can be written; a program run where it was built keeps them in its own folder, unless
+// that cannot be written. Returned without a trailing separator; the folder is created.
 QString ProgramFolder();
+
+// The rule above for one executable folder, without creating anything.
+QString ChooseProgramFolder(const QString& executableFolder, const QString& perUserFolder);
+
+// $XDG_DATA_HOME/Quiltmap, else ~/.local/share/Quiltmap.
+QString PerUserFolder();
 
 // The executable's file name without its extension ("Quiltmap").
 QString ExecutableBaseName();

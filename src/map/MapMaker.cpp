@@ -305,6 +305,11 @@ QUrl MapMaker::TileServer() const
     return d->Fetcher.TileServer();
 }
 
+void MapMaker::SetRequestGate(std::function<bool(const QUrl&)> mayRequest)
+{
+    d->Fetcher.SetRequestGate(std::move(mayRequest));
+}
+
 void MapMaker::SetFileNameOption(int16_t option)
 {
     d->FileNameOption = option;

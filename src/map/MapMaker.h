@@ -33,6 +33,8 @@ public:
     // Base URL before "/tile.ashx?".
     void SetTileServer(const QUrl& baseUrl);
     QUrl TileServer() const;
+    // See TileFetcher::SetRequestGate.
+    void SetRequestGate(std::function<bool(const QUrl& server)> mayRequest);
     void SetFileNameOption(int16_t option);
     int16_t FileNameOption() const;
     // Every saved map also gets its GIS files (world file, projection, ground overlay).

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include "Inet.h"
 #include "MapPicture.h"
@@ -16,6 +17,7 @@ namespace {
 constexpr int ChunkBytes = 1024;
 constexpr int MostRequests = 8;
 constexpr int ShortLivedSeconds = 600;
+constexpr int GateRetryMilliseconds = 200;
 
 }  // namespace
 
@@ -28,7 +30,12 @@ bool IsShortLivedTile(const QByteArray& cacheControl)
 }
 
 struct TileFetcher::Impl {
-    explicit Impl(TileFetcher& owner) : q(owner) {}
+    explicit Impl(TileFetcher& owner) : q(owner)
+    {
+        GateRetry.setSingleShot(true);
+        GateRetry.setInterval(GateRetryMilliseconds);
+        connect(&GateRetry, &QTimer::timeout, &q, [this] { StartWaiting(); });
+    }
 
     struct Waiting {
         TileAddress Tile;
@@ -51,6 +58,8 @@ struct TileFetcher::Impl {
     uint64_t NextOrder = 0;
     bool Starting = false;
     bool StartPosted = false;
+    std::function<bool(const QUrl&)> MayRequest;
+    QTimer GateRetry;
 
     // True when the library answered for the tile (TileDone sent).
     bool FromLibrary(const TileAddress& tile);
@@ -111,6 +120,11 @@ void TileFetcher::Impl::StartWaiting()
         return;
     Starting = true;
     while (!Queue.empty() && Running() < MaxRequests) {
+        // Only tiles for the server wait here: the library answered the others in Fetch.
+        if (MayRequest && !MayRequest(Server)) {
+            GateRetry.start();
+            break;
+        }
         const auto first = std::min_element(Queue.begin(), Queue.end(), [](const Waiting& a, const Waiting& b) {
             return std::tie(a.Priority, a.Order) < std::tie(b.Priority, b.Order);
         });
@@ -256,6 +270,11 @@ void TileFetcher::SetMaxRequests(int count)
 int TileFetcher::MaxRequests() const
 {
     return d->MaxRequests;
+}
+
+void TileFetcher::SetRequestGate(std::function<bool(const QUrl&)> mayRequest)
+{
+    d->MayRequest = std::move(mayRequest);
 }
 
 void TileFetcher::SetTimeout(int milliseconds)

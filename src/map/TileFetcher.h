@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -56,6 +57,9 @@ public:
     // Milliseconds one request may take before it fails (code Inet::TimeoutCode).
     void SetTimeout(int milliseconds);
     int Timeout() const;
+    // Asked before each request to the server; while it answers false the requests wait and it
+    // is asked again shortly (a tile server being started). Tiles in the library never wait.
+    void SetRequestGate(std::function<bool(const QUrl& server)> mayRequest);
 
     // Asks for a tile. One found in the tile library is reported before Fetch returns; others
     // wait their turn, lower priority values first (the distance from a view's centre, say),

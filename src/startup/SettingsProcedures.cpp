@@ -60,6 +60,14 @@ QString StoredTileServer(clsIni& ini)
     return ini.GetIniString(Section, QStringLiteral("TILE_SERVER"), QString());
 }
 
+void SaveTileServer(clsIni& ini, const QString& server)
+{
+    if (server.isEmpty())
+        ini.DeleteKey(Section, QStringLiteral("TILE_SERVER"));
+    else
+        ini.SaveIniString(Section, QStringLiteral("TILE_SERVER"), server);
+}
+
 bool StoredGisFiles(clsIni& ini)
 {
     return clsIni::TextToBoolean(ini.GetIniString(Section, QStringLiteral("GIS_FILES"), false));

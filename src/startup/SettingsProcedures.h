@@ -30,8 +30,10 @@ void SaveSettings(clsIni& ini, const ListChoices& choices);
 // The click on an item of the "&Make File Names..." submenu: stores the rule at once.
 void SaveFileNameOption(clsIni& ini, int16_t option);
 
-// "TILE_SERVER" of section "SETUP", read only; empty when missing.
+// "TILE_SERVER" of section "SETUP"; empty when missing. Written only by "Tile &Server...":
+// an empty value removes the key (the default server).
 QString StoredTileServer(clsIni& ini);
+void SaveTileServer(clsIni& ini, const QString& server);
 
 // "GIS_FILES" of section "SETUP": whether saved maps also get their GIS files; default false.
 // Read without writing a default, so it reaches the file only when the menu item is used.

@@ -21,9 +21,10 @@ const QString Comments = QStringLiteral(
     "UTM conversion after the Transverse Mercator formulas of John P. Snyder, "
     "Map Projections: A Working Manual, USGS Professional Paper 1395.");
 const QString CopyrightAndUsage = QStringLiteral(
-    "Copyright \u00A9 2026 the Quiltmap developers.\n"
-    "Makes map pictures of areas of the United States from TerraServer aerial photographs and "
-    "topographic maps.\n"
+    "Copyright \u00A9 2026 the Quiltmap developers; MIT licence.\n"
+    "Makes map pictures of areas of the United States from tiles drawn by its own tile server: "
+    "aerial photographs and topographic maps of the USGS National Map (over the internet), "
+    "GeoTIFFs of your own, or offline a map of shorelines, lakes and rivers.\n"
     "Saves each map with its calibration file where the Corvane32 station program finds it.");
 const QString WebSite = QStringLiteral("https://www.corvane32.example/");
 

@@ -54,6 +54,8 @@ TEST(MapCost, TimeLeftFollowsTheRateSoFarOnTheStatusLine)
     const StatusLineTexts texts = LayOutStatusLine(state);
     EXPECT_EQ(texts.Message, "Request sent");
     EXPECT_EQ(texts.Work, "tile 7 of 25, about 4 s left");
+    state.Server = QStringLiteral("localhost:8421");
+    EXPECT_EQ(LayOutStatusLine(state).Work, "tile 7 of 25 from localhost:8421, about 4 s left");
     EXPECT_EQ(texts.Locator, "Locator CN87uo");
 }
 
