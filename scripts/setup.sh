@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   libgdal-dev libgmt-dev gmt gmt-gshhg-high gmt-dcw curl wrk
+  nginx cgi-mapserver spawn-fcgi
   qt6-svg-dev
   desktop-file-utils appstream lintian dpkg-dev file
 )
