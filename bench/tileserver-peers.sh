@@ -19,7 +19,7 @@ pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
   if [[ -f $work/fcgi.pid ]]; then
-    for pid in $(cat "$work/fcgi.pid"); do kill -TERM "$pid" 2>/dev/null || true; done
+    for pid in $(cat "$work/fcgi.pid"); do kill -KILL "$pid" 2>/dev/null || true; done
   fi
   rm -rf "$work"
 }
@@ -159,7 +159,11 @@ for workers in 1 2; do
     wait_ready "http://127.0.0.1:18443/?SERVICE=WMS&VERSION=1.1.1&REQUEST=GetMap&LAYERS=photo&STYLES=&SRS=EPSG:32610&BBOX=540000,5260000,540200,5260200&WIDTH=200&HEIGHT=200&FORMAT=image/jpeg"
     echo "== MapServer (FastCGI behind nginx), uncached tiles, $workers worker(s), 4 connections, ${duration} s"
     measure mapserver-$workers -c4 -d${duration}s -s bench/distinct-tiles.lua "http://127.0.0.1:18443" -- "${tiles[@]}" wms
-    for pid in $(cat "$work/fcgi.pid"); do kill -TERM "$pid"; done
+    # mapserv under FastCGI outlives SIGTERM while it waits for a request.
+    for pid in $(cat "$work/fcgi.pid"); do
+      kill -KILL "$pid"
+      for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    done
     rm "$work/fcgi.pid"
   fi
 done
