@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # quiltmap-tileserver side by side with its peers in one run, everything on 127.0.0.1; every wrk
 # run is bounded in time (and the uncached ones in requests). A peer that is not installed is
-# skipped. Usage: bash bench/tileserver-peers.sh [BUILD_FOLDER]   (DURATION=seconds, default 8)
+# skipped. Usage: bash bench/tileserver-peers.sh [BUILD_FOLDER]
+# ROUNDS (default 3) runs of DURATION seconds (default 5) each, the servers taking turns, so that a
+# machine shared with other work treats them alike; besides the rates, the CPU time the server's
+# processes took per request, which depends less on what else the machine does.
 #  - uncached tiles of one GeoTIFF with 1 and with 2 workers: quiltmap-tileserver against MapServer
 #    (Debian's mapserv as FastCGI under spawn-fcgi, behind nginx; WMS GetMap of the same squares,
 #    200 x 200, bilinear, JPEG quality 85). WMS names no CRS with the program's own ellipsoid, so
@@ -12,7 +15,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
-duration=${DURATION:-8}
+duration=${DURATION:-5}
+rounds=${ROUNDS:-3}
 work=$(mktemp -d)
 chmod 755 "$work"
 pids=()
@@ -34,17 +38,39 @@ wait_ready() {
   echo "nothing answers $1" >&2
   return 1
 }
-declare -A rate
-# measure NAME wrk-arguments...: one bounded wrk run; its rate is kept under NAME.
-measure() {
-  local name=$1 output
-  shift
-  output=$(timeout $((duration + 30)) wrk -t2 --latency "$@")
-  echo "$output" | grep -E "Requests/sec|Latency  |Non-2xx|Socket errors" | sed "s/^/  /"
-  rate[$name]=$(echo "$output" | awk '/^Requests\/sec/ { print $2 }')
-  if echo "$output" | grep -q "Non-2xx"; then rate[$name]="failed"; fi
+declare -A requests seconds ticks failed
+rate() { [[ -n ${seconds[$1]:-} ]] && awk "BEGIN { printf \"%.1f\", ${requests[$1]} / ${seconds[$1]} }"; }
+cpu_ticks() {
+  local sum=0 pid
+  for pid in "$@"; do
+    [[ -r /proc/$pid/stat ]] && sum=$((sum + $(awk '{ print $14 + $15 }' "/proc/$pid/stat")))
+  done
+  echo $sum
 }
-ratio() { [[ ${rate[$1]:-} =~ ^[0-9.]+$ && ${rate[$2]:-} =~ ^[0-9.]+$ ]] && awk "BEGIN { printf \"%.2f\", ${rate[$1]} / ${rate[$2]} }" || echo "-"; }
+# measure NAME "PIDS" wrk-arguments...: one bounded wrk run, added to NAME's totals with the CPU
+# time the processes PIDS took meanwhile.
+measure() {
+  local name=$1 pids=$2 output before after
+  shift 2
+  before=$(cpu_ticks $pids)
+  output=$(timeout $((duration + 30)) wrk -t2 "$@")
+  after=$(cpu_ticks $pids)
+  if echo "$output" | grep -q "Non-2xx"; then
+    failed[$name]=1
+    echo "$output" | sed "s/^/  /"
+  fi
+  read -r n s < <(echo "$output" | awk '/requests in/ { gsub(/[^0-9.]/, "", $4); print $1, $4 }')
+  requests[$name]=$(( ${requests[$name]:-0} + n ))
+  seconds[$name]=$(awk "BEGIN { print ${seconds[$name]:-0} + $s }")
+  ticks[$name]=$(( ${ticks[$name]:-0} + after - before ))
+  echo "  $name: $(awk "BEGIN { printf \"%.1f\", $n / $s }") requests/s"
+}
+ratio() {
+  local a b
+  a=$(rate "$1") b=$(rate "$2")
+  [[ -n $a && -n $b && -z ${failed[$1]:-} && -z ${failed[$2]:-} ]] && awk "BEGIN { printf \"%.2f\", $a / $b }" || echo "-"
+}
+cpu_ms() { awk "BEGIN { printf \"%.3f\", ${ticks[$1]} * 1000 / $(getconf CLK_TCK) / ${requests[$1]} }"; }
 
 # 16 x 12 km of Seattle at 1.1 m: more 200 m tiles (78 x 56 used) than a run can ask for.
 source=$build/bench/peers-photo.tif
@@ -59,8 +85,8 @@ first_tile="tile.ashx?T=1&S=10&X=2740&Y=26340&Z=10"
 echo "== the floor: GDAL warping and encoding alone, one thread"
 floor_ms=$("$build/bench/bench_tileserver" --benchmark_filter=BM_RenderGeoTiffPhoto1m --benchmark_min_time=3 \
   --benchmark_format=csv 2>/dev/null | awk -F, '/BM_RenderGeoTiffPhoto1m/ { print $3 }')
-rate[floor]=$(awk "BEGIN { printf \"%.2f\", 1000 / $floor_ms }")
-echo "  ${floor_ms} ms a tile: ${rate[floor]} tiles/s"
+requests[floor]=1000 seconds[floor]=$floor_ms
+echo "  ${floor_ms} ms a tile: $(rate floor) tiles/s"
 
 nginx_conf() {
   cat <<EOF
@@ -100,7 +126,10 @@ if have nginx; then
   mkdir -p "$work/static"
   nginx -p "$work" -e "$work/nginx-error.log" -c "$work/nginx.conf" -g "daemon off;" &
   pids+=($!)
+  nginx_master=$!
+  wait_ready "http://127.0.0.1:18442/"  || true
 fi
+nginx_pids() { echo "$nginx_master $(cat /proc/"$nginx_master"/task/*/children 2>/dev/null)"; }
 
 peer_mapserver=false
 if have nginx && have spawn-fcgi && have mapserv; then
@@ -138,52 +167,57 @@ MAP
 END
 EOF
   printf 'CONFIG\n  ENV\n    MS_MAPFILE "%s"\n  END\nEND\n' "$work/peer.map" >"$work/mapserver.conf"
-else
-  echo "== MapServer skipped: needs nginx, spawn-fcgi and mapserv (packages nginx spawn-fcgi cgi-mapserver)"
 fi
 
 port=18441
-# The two servers take turns, so that both see the same machine.
+start_quiltmap() {
+  "$build/quiltmap-tileserver" --listen 127.0.0.1:$port --photo "$source" --topo "$source" --cache "$1" \
+    --workers "$2" 2>>"$work/quiltmap.log" &
+  quiltmap=$!
+  pids+=($quiltmap)
+}
+stop_quiltmap() { kill -TERM "$quiltmap"; wait "$quiltmap" || true; }
+
+# A fresh cache folder for every run of quiltmap-tileserver: every tile of a run is rendered.
 for workers in 1 2; do
-  mkdir -p "$work/cache-$workers"
-  "$build/quiltmap-tileserver" --listen 127.0.0.1:$port --photo "$source" --topo "$source" --cache "$work/cache-$workers" \
-    --workers $workers 2>"$work/quiltmap-$workers.log" &
-  pids+=($!)
-  wait_ready "http://127.0.0.1:$port/tile.ashx?T=1&S=10&X=2700&Y=26300&Z=10"
-  echo "== quiltmap-tileserver, uncached tiles, $workers worker(s), 4 connections, ${duration} s"
-  measure quiltmap-$workers -c4 -d${duration}s -s bench/distinct-tiles.lua "http://127.0.0.1:$port" -- "${tiles[@]}"
-  kill -TERM "${pids[-1]}"; wait "${pids[-1]}" || true; unset 'pids[-1]'
-  if $peer_mapserver; then
-    MAPSERVER_CONFIG_FILE=$work/mapserver.conf spawn-fcgi -a 127.0.0.1 -p 18444 -F $workers -P "$work/fcgi.pid" \
-      -- /usr/bin/mapserv >/dev/null
-    wait_ready "http://127.0.0.1:18443/?SERVICE=WMS&VERSION=1.1.1&REQUEST=GetMap&LAYERS=photo&STYLES=&SRS=EPSG:32610&BBOX=540000,5260000,540200,5260200&WIDTH=200&HEIGHT=200&FORMAT=image/jpeg"
-    echo "== MapServer (FastCGI behind nginx), uncached tiles, $workers worker(s), 4 connections, ${duration} s"
-    measure mapserver-$workers -c4 -d${duration}s -s bench/distinct-tiles.lua "http://127.0.0.1:18443" -- "${tiles[@]}" wms
-    # mapserv under FastCGI outlives SIGTERM while it waits for a request.
-    for pid in $(cat "$work/fcgi.pid"); do
-      kill -KILL "$pid"
-      for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-    done
-    rm "$work/fcgi.pid"
-  fi
+  echo "== uncached tiles, $workers worker(s), 4 connections, $rounds rounds of ${duration} s"
+  for round in $(seq 1 "$rounds"); do
+    start_quiltmap "$work/cache-$workers-$round" $workers
+    wait_ready "http://127.0.0.1:$port/tile.ashx?T=1&S=10&X=2700&Y=26300&Z=10"
+    measure quiltmap-$workers "$quiltmap" -c4 -d${duration}s -s bench/distinct-tiles.lua "http://127.0.0.1:$port" -- "${tiles[@]}"
+    stop_quiltmap
+    if $peer_mapserver; then
+      MAPSERVER_CONFIG_FILE=$work/mapserver.conf spawn-fcgi -a 127.0.0.1 -p 18444 -F $workers -P "$work/fcgi.pid" \
+        -- /usr/bin/mapserv >/dev/null
+      wait_ready "http://127.0.0.1:18443/?SERVICE=WMS&VERSION=1.1.1&REQUEST=GetMap&LAYERS=photo&STYLES=&SRS=EPSG:32610&BBOX=540000,5260000,540200,5260200&WIDTH=200&HEIGHT=200&FORMAT=image/jpeg"
+      measure mapserver-$workers "$(cat "$work/fcgi.pid") $(nginx_pids)" -c4 -d${duration}s -s bench/distinct-tiles.lua \
+        "http://127.0.0.1:18443" -- "${tiles[@]}" wms
+      # mapserv under FastCGI outlives SIGTERM while it waits for a request.
+      for pid in $(cat "$work/fcgi.pid"); do
+        kill -KILL "$pid"
+        for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+      done
+      rm "$work/fcgi.pid"
+    fi
+  done
 done
 
-"$build/quiltmap-tileserver" --listen 127.0.0.1:$port --photo "$source" --topo "$source" --cache "$work/cache-2" \
-  --workers 2 2>"$work/quiltmap-cached.log" &
-pids+=($!)
+echo "== one cached tile, 16 connections, $rounds rounds of ${duration} s"
+start_quiltmap "$work/cache-2-1" 2
 wait_ready "http://127.0.0.1:$port/$first_tile"
 curl -s -o "$work/static/tile.jpg" --create-dirs "http://127.0.0.1:$port/$first_tile"
-echo "== quiltmap-tileserver, one cached tile, 16 connections, ${duration} s"
-measure quiltmap-cached -c16 -d${duration}s "http://127.0.0.1:$port/$first_tile"
-if have nginx; then
-  wait_ready "http://127.0.0.1:18442/tile.jpg"
-  echo "== nginx, the same tile from a file, 16 connections, ${duration} s"
-  measure nginx-cached -c16 -d${duration}s "http://127.0.0.1:18442/tile.jpg"
-else
-  echo "== nginx skipped: not installed (package nginx)"
-fi
+have nginx || echo "  nginx skipped: not installed (package nginx)"
+for round in $(seq 1 "$rounds"); do
+  measure quiltmap-cached "$quiltmap" -c16 -d${duration}s "http://127.0.0.1:$port/$first_tile"
+  have nginx && measure nginx-cached "$(nginx_pids)" -c16 -d${duration}s "http://127.0.0.1:18442/tile.jpg"
+done
+$peer_mapserver || echo "  MapServer skipped: needs nginx, spawn-fcgi and mapserv (packages nginx spawn-fcgi cgi-mapserver)"
 
-echo "== ratios (quiltmap-tileserver's rate to the peer's)"
+echo "== totals: requests/s over all rounds, and CPU ms per request of the server's processes"
+for name in quiltmap-1 mapserver-1 quiltmap-2 mapserver-2 quiltmap-cached nginx-cached; do
+  [[ -n ${requests[$name]:-} ]] && printf "  %-16s %10s/s %8s ms\n" "$name" "$(rate $name)" "$(cpu_ms $name)"
+done
+echo "== ratios of the rates (quiltmap-tileserver's to the peer's)"
 echo "  uncached, 1 worker:  $(ratio quiltmap-1 mapserver-1) of MapServer ($(ratio quiltmap-1 floor) of GDAL warping alone)"
 echo "  uncached, 2 workers: $(ratio quiltmap-2 mapserver-2) of MapServer"
 echo "  cached tile:         $(ratio quiltmap-cached nginx-cached) of nginx"
