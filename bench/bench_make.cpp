@@ -96,7 +96,7 @@ struct Workplace {
             return;
         for (int column = 0; column < 8; ++column)
             for (int row = 0; row < 8; ++row) {
-                const TileKey key{1, grid.ScaleCode, grid.Zone, grid.FirstTileX + column, grid.FirstTileY + row};
+                const TileAddress key{1, grid.ScaleCode, grid.Zone, grid.FirstTileX + column, grid.FirstTileY + row};
                 const QString base = TileFileBaseName(library, key);
                 if (!PhotoTile(column * 8 + row).save(base + ".JPG", "JPEG", 75))
                     return;

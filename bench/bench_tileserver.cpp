@@ -16,6 +16,7 @@
 #include "RasterSource.h"
 #include "TileCache.h"
 #include "TileEncoder.h"
+#include "TileService.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ void BM_RenderGeoTiffPhoto1m(benchmark::State& state)
     int k = 0;
     for (auto _ : state) {
         RgbImage image;
-        TileRequest tile{1, 10, 10, 2718 + k % 30, 26350 + (k / 30) % 25};
+        TileAddress tile{1, 10, 10, 2718 + k % 30, 26350 + (k / 30) % 25};
         ++k;
         benchmark::DoNotOptimize(source->Render(tile, image));
         benchmark::DoNotOptimize(EncodeJpeg(image));
@@ -107,7 +108,7 @@ void BM_RenderEmbedded(benchmark::State& state)
     int k = 0;
     for (auto _ : state) {
         RgbImage image;
-        TileRequest tile{type, 14, 10, 160 + k % 20, 1640 + (k / 20) % 20};
+        TileAddress tile{type, 14, 10, 160 + k % 20, 1640 + (k / 20) % 20};
         ++k;
         benchmark::DoNotOptimize(source.Render(tile, image));
         benchmark::DoNotOptimize(type == 2 ? EncodeGif(image) : EncodeJpeg(image));
@@ -119,13 +120,28 @@ void BM_ReadCachedTile(benchmark::State& state)
 {
     const std::string folder = (fs::temp_directory_path() / "quiltmap-bench-cache").string();
     TileCache cache(folder);
-    const TileRequest tile{1, 14, 10, 171, 1647};
+    const TileAddress tile{1, 14, 10, 171, 1647};
     cache.Write("bench", tile, std::string(9000, 'j'));
     for (auto _ : state)
         benchmark::DoNotOptimize(cache.Read("bench", tile));
     fs::remove_all(folder);
 }
 BENCHMARK(BM_ReadCachedTile)->Unit(benchmark::kMicrosecond);
+
+// A cached tile through the whole service: parsing, the cache read and the ETag's hash.
+void BM_AnswerCachedTile(benchmark::State& state)
+{
+    const std::string folder = (fs::temp_directory_path() / "quiltmap-bench-service").string();
+    TileService service(std::make_unique<CoastSource>(EmbeddedFolder(), false), std::make_unique<CoastSource>(EmbeddedFolder(), false),
+                        TileCache(folder), 1);
+    const std::string query = "T=" + std::to_string(state.range(0)) + "&S=14&X=171&Y=1647&Z=10";
+    if (service.Answer(query).Status != 200)
+        state.SkipWithError("the tile could not be rendered");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(service.Answer(query));
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_AnswerCachedTile)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

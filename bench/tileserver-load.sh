@@ -52,7 +52,7 @@ echo "still serving afterwards: HTTP $status"
 
 port2=18432
 mkdir -p "$work/cache2"
-"$build/quiltmap-tileserver" --listen 127.0.0.1:$port2 --cache "$work/cache2" --workers 2 2>"$work/embedded.log" &
+"$build/quiltmap-tileserver" --offline --listen 127.0.0.1:$port2 --cache "$work/cache2" --workers 2 2>"$work/embedded.log" &
 pids+=($!)
 wait_ready $port2
 # The first request waits for the embedded data to be prepared; not measured.

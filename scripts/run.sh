@@ -49,7 +49,7 @@ if [[ -z "${QUILTMAP_TILE_SERVER:-}" ]]; then
     [[ $hostport == *:* ]] && port=${hostport##*:}
     [[ $server == https://* && $hostport != *:* ]] && port=443
     if [[ $host == localhost || $host == 127.0.0.1 ]]; then
-      echo "Starting the local tile server (embedded map) on 127.0.0.1:$port; its log: build/quiltmap-tileserver.log"
+      echo "Starting the local tile server (National Map, else the embedded map) on 127.0.0.1:$port; its log: build/quiltmap-tileserver.log"
       ./build/quiltmap-tileserver --listen "127.0.0.1:$port" 2>build/quiltmap-tileserver.log &
       server_pid=$!
       for _ in $(seq 1 50); do

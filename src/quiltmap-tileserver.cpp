@@ -10,6 +10,7 @@
 #include "CoastSource.h"
 #include "GdalSupport.h"
 #include "RasterSource.h"
+#include "SourceChain.h"
 #include "ServerOptions.h"
 #include "TileHttpServer.h"
 #include "Version.h"
@@ -32,27 +33,45 @@ std::string ResolveSourceName(const std::string& name)
     return name;
 }
 
-std::unique_ptr<TileSource> OpenSource(const std::string& name, const std::string& embeddedFolder,
-                                       std::shared_ptr<CoastSource>& embedded, std::string& error)
+// Both image types share one copy of the embedded data.
+struct SharedEmbedded : TileSource {
+    std::shared_ptr<CoastSource> Inner;
+    RenderResult Render(const TileAddress& tile, RgbImage& image) override { return Inner->Render(tile, image); }
+    std::string CacheKey() const override { return Inner->CacheKey(); }
+    std::string Describe() const override { return Inner->Describe(); }
+    bool Ready() const override { return Inner->Ready(); }
+};
+
+// The sources named, in order; nullptr with the reason when one cannot serve tiles.
+std::unique_ptr<SourceChain> OpenChain(const std::vector<std::string>& names, const ServerOptions& options,
+                                       const std::string& embeddedFolder, std::shared_ptr<CoastSource>& embedded,
+                                       std::string& error)
 {
-    if (!name.empty()) {
-        auto source = RasterSource::Open(ResolveSourceName(name), error);
-        if (!source)
+    std::vector<SourceChain::Link> links;
+    for (const std::string& name : names) {
+        if (name == ServerOptions::kEmbedded) {
+            if (!embedded)
+                embedded = std::make_shared<CoastSource>(embeddedFolder);
+            auto shared = std::make_shared<SharedEmbedded>();
+            shared->Inner = embedded;
+            links.push_back({name, shared});
+            continue;
+        }
+        std::unique_ptr<RasterSource> source = RasterSource::Open(ResolveSourceName(name), error);
+        if (!source) {
             error = "The source \"" + name + "\" cannot serve tiles: " + error + ".";
-        return source;
+            return nullptr;
+        }
+        if (options.Offline && source->NeedsNetwork()) {
+            error = "The source \"" + name + "\" needs the network, and --offline was given.";
+            return nullptr;
+        }
+        links.push_back({name, std::move(source)});
     }
-    // Both image types share one copy of the embedded data.
-    struct Shared : TileSource {
-        std::shared_ptr<CoastSource> Inner;
-        RenderResult Render(const TileRequest& tile, RgbImage& image) override { return Inner->Render(tile, image); }
-        std::string CacheKey() const override { return Inner->CacheKey(); }
-        std::string Describe() const override { return Inner->Describe(); }
-    };
-    if (!embedded)
-        embedded = std::make_shared<CoastSource>(embeddedFolder);
-    auto shared = std::make_unique<Shared>();
-    shared->Inner = embedded;
-    return shared;
+    return std::make_unique<SourceChain>(std::move(links), [](const std::string& line) {
+        const std::string text = LogTimestamp() + " " + line + "\n";
+        fwrite(text.data(), 1, text.size(), stderr);
+    });
 }
 
 }  // namespace
@@ -88,15 +107,17 @@ int main(int argc, char** argv)
     const std::string cache = options.Cache.empty() ? DefaultCacheFolder() : options.Cache;
     std::shared_ptr<CoastSource> embedded;
     std::string error;
-    std::unique_ptr<TileSource> photo = OpenSource(options.Photo, cache + "/embedded", embedded, error);
-    std::unique_ptr<TileSource> topo = photo ? OpenSource(options.Topo, cache + "/embedded", embedded, error) : nullptr;
+    std::unique_ptr<SourceChain> photo = OpenChain(options.Photo, options, cache + "/embedded", embedded, error);
+    std::unique_ptr<SourceChain> topo = photo ? OpenChain(options.Topo, options, cache + "/embedded", embedded, error) : nullptr;
     if (!photo || !topo) {
         fprintf(stderr, "quiltmap-tileserver: %s\n", error.c_str());
         return 1;
     }
     const int workers = options.Workers > 0 ? options.Workers : int(std::max(1u, std::thread::hardware_concurrency()));
     const std::string photoName = photo->Describe(), topoName = topo->Describe();
-    TileService service(std::move(photo), std::move(topo), TileCache(cache), workers);
+    TileLifetime lifetime;
+    lifetime.MaxAge = options.MaxAge;
+    TileService service(std::move(photo), std::move(topo), TileCache(cache), workers, lifetime, options.MaxQueue);
     TileHttpServer server(service);
     if (!server.Bind(options.Host, options.Port, error)) {
         fprintf(stderr, "quiltmap-tileserver: %s (is another tile server running there?)\n", error.c_str());
@@ -119,6 +140,7 @@ int main(int argc, char** argv)
         // A data preparation still running finishes before the process ends.
         std::string ignored;
         embedded->Data(ignored);
+        embedded->WaitForFull();
     }
     return 0;
 }

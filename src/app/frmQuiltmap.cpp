@@ -26,6 +26,7 @@
 #include "Maidenhead.h"
 #include "MapLayout.h"
 #include "MapMaker.h"
+#include "MapRequest.h"
 #include "MessageBoxPrompter.h"
 #include "ProgramFolder.h"
 #include "ProgramSetup.h"
@@ -88,8 +89,11 @@ frmQuiltmap::frmQuiltmap(Prompter* prompter)
     m_locator = new QLabel(this);
     m_locator->setObjectName(QStringLiteral("labLocator"));
     statusBar()->addPermanentWidget(m_locator);
-    connect(txtLat, &QLineEdit::textChanged, this, [this] { UpdateLocatorStatus(); });
-    connect(txtLong, &QLineEdit::textChanged, this, [this] { UpdateLocatorStatus(); });
+    for (QLineEdit* field : {txtLat, txtLong})
+        connect(field, &QLineEdit::textChanged, this, [this] { UpdateFieldStatus(); });
+    for (QComboBox* list : {cmbScale, cmbType, cmbWidth, cmbHeight})
+        connect(list, &QComboBox::currentIndexChanged, this, [this] { UpdateFieldStatus(); });
+    connect(optCentre, &QRadioButton::toggled, this, [this] { UpdateFieldStatus(); });
     statusBar()->setSizeGripEnabled(true);
     qApp->installEventFilter(this);
 }
@@ -235,7 +239,10 @@ void frmQuiltmap::CreateMenus()
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
     QAction* mnuClearTileLibrary = mnuOptions->addAction(QStringLiteral("&Clear Tile Library"));
     mnuClearTileLibrary->setObjectName(QStringLiteral("mnuClearTileLibrary"));
-    connect(mnuClearTileLibrary, &QAction::triggered, this, [this] { m_maker->ClearTileLibrary(); });
+    connect(mnuClearTileLibrary, &QAction::triggered, this, [this] {
+        m_maker->ClearTileLibrary();
+        UpdateFieldStatus();
+    });
 
     QMenu* mnuFileNames = mnuOptions->addMenu(QStringLiteral("&Make File Names..."));
     mnuFileNames->setObjectName(QStringLiteral("mnuFileNames"));
@@ -253,10 +260,18 @@ void frmQuiltmap::CreateMenus()
     QAction* mnuGridLocator = mnuOptions->addAction(QStringLiteral("Grid &Locator..."));
     mnuGridLocator->setObjectName(QStringLiteral("mnuGridLocator"));
     connect(mnuGridLocator, &QAction::triggered, this, [this] { ShowGridLocator(); });
-    mnuGisFiles = mnuOptions->addAction(QStringLiteral("Also Save &GIS Files"));
+    mnuGisFiles = mnuOptions->addAction(QStringLiteral("Also Save G&IS Files"));
     mnuGisFiles->setObjectName(QStringLiteral("mnuGisFiles"));
     mnuGisFiles->setCheckable(true);
     connect(mnuGisFiles, &QAction::triggered, this, [this](bool checked) { GisFilesClicked(checked); });
+    mnuGridSquares = mnuOptions->addAction(QStringLiteral("Draw &Grid Squares"));
+    mnuGridSquares->setObjectName(QStringLiteral("mnuGridSquares"));
+    mnuGridSquares->setCheckable(true);
+    connect(mnuGridSquares, &QAction::triggered, this, [this](bool checked) {
+        m_maker->SetDrawGridSquares(checked);
+        clsIni ini;
+        SaveGridSquaresOption(ini, checked);
+    });
 
     QAction* mnuHelp = menuBar()->addAction(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -335,6 +350,7 @@ bool frmQuiltmap::Load()
     m_hostFolder = folders.Host;
     m_maker->SetTileLibraryFolder(folders.TileLibrary);
     m_maker->SetMapsFolder(folders.Maps);
+    UpdateFieldStatus();
 
     ApplyStoredSettings();
     AddToHostTools(m_hostFolder, Title, QCoreApplication::applicationFilePath());
@@ -368,6 +384,8 @@ void frmQuiltmap::ApplyStoredSettings()
 
     m_maker->SetGisFiles(StoredGisFiles(ini));
     mnuGisFiles->setChecked(m_maker->GisFiles());
+    m_maker->SetDrawGridSquares(StoredGridSquares(ini));
+    mnuGridSquares->setChecked(m_maker->DrawGridSquares());
     m_maker->SetTileServer(ResolveTileServer(StoredTileServer(ini),
                                              qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
 }
@@ -424,12 +442,28 @@ bool frmQuiltmap::ApplyGridLocator(const QString& locator, bool fit)
     return true;
 }
 
-void frmQuiltmap::UpdateLocatorStatus()
+void frmQuiltmap::UpdateFieldStatus()
 {
     const CoordinateCheck latitude = CheckCoordinateText(txtLat->text(), false);
     const CoordinateCheck longitude = CheckCoordinateText(txtLong->text(), true);
     const bool valid = latitude.Valid && !latitude.Empty && longitude.Valid && !longitude.Empty;
-    m_locator->setText(valid ? QStringLiteral("Locator ") + LocatorOf(latitude.Value, longitude.Value, 6) : QString());
+    m_statusLine.Locator = valid ? LocatorOf(latitude.Value, longitude.Value, 6) : QString();
+    if (!m_maker->Downloading()) {
+        MapRequest request;
+        TileGrid grid;
+        m_statusLine.Cost.reset();
+        if (valid && BuildTileGrid(Choices(), latitude.Value, longitude.Value, request, grid))
+            m_statusLine.Cost = CountMapCost(GridTiles(request, grid), m_maker->TileLibraryFolder());
+    }
+    ShowStatusLine();
+}
+
+void frmQuiltmap::ShowStatusLine()
+{
+    const StatusLineTexts texts = LayOutStatusLine(m_statusLine);
+    m_status->setText(texts.Message);
+    m_progress->setText(texts.Work);
+    m_locator->setText(texts.Locator);
 }
 
 void frmQuiltmap::ShowAbout()
@@ -646,12 +680,25 @@ void frmQuiltmap::PreviewChanged()
 
 void frmQuiltmap::ShowTransferStatus(const QString& text)
 {
-    m_status->setText(text);
+    m_statusLine.Transfer = text;
+    ShowStatusLine();
 }
 
 void frmQuiltmap::ShowProgress(const QString& text)
 {
-    m_progress->setText(text);
+    m_statusLine.Progress = text;
+    m_statusLine.SecondsLeft = -1;
+    // A download's end: the tile library has changed.
+    if (text.isEmpty())
+        UpdateFieldStatus();
+    else
+        ShowStatusLine();
+}
+
+void frmQuiltmap::ShowTimeLeft(int seconds)
+{
+    m_statusLine.SecondsLeft = seconds;
+    ShowStatusLine();
 }
 
 void frmQuiltmap::SetBusyPointer(bool busy)

@@ -8,6 +8,7 @@
 
 #include "MapForm.h"
 #include "Prompter.h"
+#include "StatusLine.h"
 
 class QAction;
 class QComboBox;
@@ -60,6 +61,7 @@ public:
     void PreviewChanged() override;
     void ShowTransferStatus(const QString& text) override;
     void ShowProgress(const QString& text) override;
+    void ShowTimeLeft(int seconds) override;
     void SetBusyPointer(bool busy) override;
 
 protected:
@@ -82,8 +84,11 @@ private:
     void ShowAbout();
     void ShowGridLocator();
     void GisFilesClicked(bool checked);
-    // The status line's locator of the reference point, when both fields hold valid values.
-    void UpdateLocatorStatus();
+    // The status line's locator of the reference point and what its map would cost, when both
+    // fields hold valid values (the cost not while a download runs).
+    void UpdateFieldStatus();
+    // The status line laid out anew from m_statusLine.
+    void ShowStatusLine();
     // The check made when the focus is about to leave a coordinate field; false keeps it there.
     bool ValidateField(QLineEdit* field);
     QLineEdit* FocusedCoordinateField() const;
@@ -122,7 +127,9 @@ private:
     QLabel* m_progress = nullptr;
     QAction* mnuFileNameOpt[2] = {nullptr, nullptr};
     QAction* mnuGisFiles = nullptr;
+    QAction* mnuGridSquares = nullptr;
     QLabel* m_locator = nullptr;
+    StatusLineState m_statusLine;
 
     QString m_hostFolder;
     int m_previewLeft = 0;      // picShow's design left edge, pixels

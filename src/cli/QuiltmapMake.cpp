@@ -38,6 +38,7 @@ struct MakeJob {
     bool NameFromTime = false;
     bool Overwrite = false;
     bool GisFiles = false;
+    bool GridSquares = false;
     bool Quiet = false;
     MapRequest Request;      // worked out from the above
     TileGrid Grid;
@@ -51,7 +52,7 @@ QString MakeUsage()
         "Usage: quiltmap-make (--lat DD.MM.HH --long DDD.MM.HH | --locator LOCATOR) [--corner]\n"
         "                     [--tiles WxH] [--metres N] [--type photo|topo] [--description TEXT]\n"
         "                     [--maps DIR] [--tile-server URL] [--name-from-time] [--overwrite]\n"
-        "                     [--gis-files] [--quiet]\n"
+        "                     [--gis-files] [--grid] [--quiet]\n"
         "\n"
         "Makes the same map as Quiltmap's window, from the same tile library, into the same Maps\n"
         "folder, and prints the saved picture's path.\n"
@@ -74,6 +75,8 @@ QString MakeUsage()
         "  --overwrite           replace a map of the same name\n"
         "  --gis-files           also write the world file, projection and KML overlay (also on\n"
         "                        when the window's \"Also Save GIS Files\" is checked)\n"
+        "  --grid                draw the grid squares into the map (also on when the window's\n"
+        "                        \"Draw Grid Squares\" is checked)\n"
         "  --quiet               no progress; messages and errors are still printed\n"
         "  --help                this text\n"
         "\n"
@@ -104,10 +107,11 @@ std::optional<MakeJob> ReadArguments(const QStringList& arguments, QString& prob
     const QCommandLineOption fromTime(QStringLiteral("name-from-time"));
     const QCommandLineOption overwrite(QStringLiteral("overwrite"));
     const QCommandLineOption gis(QStringLiteral("gis-files"));
+    const QCommandLineOption gridSquares(QStringLiteral("grid"));
     const QCommandLineOption quiet(QStringLiteral("quiet"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     parser.addOptions({lat, lon, locator, corner, tiles, metres, type, description, maps, server,
-                       fromTime, overwrite, gis, quiet, helpOption});
+                       fromTime, overwrite, gis, gridSquares, quiet, helpOption});
 
     if (!parser.parse(QStringList(Program) + arguments)) {
         problem = parser.errorText() + u'.';
@@ -137,6 +141,7 @@ std::optional<MakeJob> ReadArguments(const QStringList& arguments, QString& prob
     job.NameFromTime = parser.isSet(fromTime);
     job.Overwrite = parser.isSet(overwrite);
     job.GisFiles = parser.isSet(gis);
+    job.GridSquares = parser.isSet(gridSquares);
     job.Quiet = parser.isSet(quiet);
 
     if (parser.isSet(tiles)) {
@@ -424,6 +429,7 @@ int Make(const MakeJob& job, const MakeOutput& output)
     maker.SetTileServer(server);
     maker.SetFileNameOption(job.NameFromTime ? 1 : 0);
     maker.SetGisFiles(job.GisFiles || StoredGisFiles(ini));
+    maker.SetDrawGridSquares(job.GridSquares || StoredGridSquares(ini));
     maker.SetAdvanceAtOnce(true);
 
     QString saved;

@@ -37,6 +37,7 @@ bool Inet::Execute(const QUrl& url)
     m_responseCode = 0;
     m_responseInfo.clear();
     m_remoteHost = url.host();
+    m_cacheControl.clear();
     m_receivedSome = false;
 
     QNetworkRequest request(url);
@@ -108,6 +109,11 @@ QString Inet::RemoteHost() const
     return m_remoteHost;
 }
 
+QByteArray Inet::CacheControl() const
+{
+    return m_cacheControl;
+}
+
 void Inet::SetTransferTimeout(int milliseconds)
 {
     m_deadline.setInterval(qMax(1, milliseconds));
@@ -138,6 +144,7 @@ void Inet::OnFinished()
         return;
     }
     m_body = reply->readAll();
+    m_cacheControl = reply->rawHeader("Cache-Control");
     m_bodyOffset = 0;
     ReleaseReply();
     Report(StateResponseCompleted);

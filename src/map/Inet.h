@@ -59,6 +59,8 @@ public:
     QString ResponseInfo() const;
     // Host of the current or last request.
     QString RemoteHost() const;
+    // The Cache-Control header of the last completed answer, empty when it had none.
+    QByteArray CacheControl() const;
 
     // Milliseconds a request may take in all before it is cut off as an error.
     void SetTransferTimeout(int milliseconds);
@@ -82,6 +84,7 @@ private:
     int m_responseCode = 0;
     QString m_responseInfo;
     QString m_remoteHost;
+    QByteArray m_cacheControl;
     bool m_receivedSome = false;
     quint64 m_generation = 0;   // bumped by Execute and Cancel; stale reports are dropped
 };

@@ -27,6 +27,9 @@ public:
     virtual void ShowTransferStatus(const QString& text) = 0;
     // The download's progress for the status line ("tile 3 of 25"); empty when none runs.
     virtual void ShowProgress(const QString& text) = 0;
+    // Seconds the running download should still take, from its rate so far; -1 when not known
+    // yet. Follows each ShowProgress of a download; a form may leave it out.
+    virtual void ShowTimeLeft(int seconds) { (void)seconds; }
     // Hourglass pointer on or off.
     virtual void SetBusyPointer(bool busy) = 0;
 };

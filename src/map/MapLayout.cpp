@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "TileAddress.h"
+
 namespace {
 
 // To the nearest whole number, halves to the even neighbour, into a 16-bit signed range.
@@ -74,7 +76,7 @@ QString SizeCaptionText(int16_t widthIndex, int16_t heightIndex, int16_t scaleIn
     // stray indexes from overflowing.
     const int64_t metresPerPixel =
         std::llrint(std::ldexp(1.0, std::clamp<int>(scaleIndex, -1, 30)));
-    const int64_t metresPerTile = metresPerPixel * 200;
+    const int64_t metresPerTile = metresPerPixel * TileSidePixels;
     const auto yards = [&](int tiles) {
         return int64_t(std::llrint(double(metresPerTile) * tiles * YardsPerMetre));
     };

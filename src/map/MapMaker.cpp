@@ -1,18 +1,17 @@
 #include "MapMaker.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
+#include <QElapsedTimer>
 
 #include "Inet.h"
+#include "MapCost.h"
 #include "MapRequest.h"
 #include "MapSaver.h"
+#include "TileFetcher.h"
 #include "TileLibrary.h"
 
 namespace {
 
-constexpr int TickMilliseconds = 250;
-constexpr int ChunkBytes = 1024;
 constexpr int ErrorBoxSeconds = 5;
 
 const QString DownloadCaption = QStringLiteral("&Download");
@@ -51,7 +50,8 @@ struct MapMaker::Impl {
     Impl(MapMaker& owner, MapForm& form, Prompter& prompter)
         : q(owner), Form(form), Ask(prompter)
     {
-        Timer1.setInterval(TickMilliseconds);
+        Timer1.setInterval(FetchTickMilliseconds);
+        Fetcher.SetTileServer(ResolveTileServer(QString(), qEnvironmentVariable("QUILTMAP_TILE_SERVER")));
     }
 
     MapMaker& q;
@@ -62,29 +62,27 @@ struct MapMaker::Impl {
     TileGrid Grid;
     MapPicture Picture;
     QTimer Timer1;
-    Inet Inet1;
+    TileFetcher Fetcher;
 
     bool Downloading = false;
     bool FetchPending = false;
-    QString CurrentTileFile;
-    QString TileLibraryFolder;
     QString MapsFolder;
-    QUrl TileServer = ResolveTileServer(QString(), qEnvironmentVariable("QUILTMAP_TILE_SERVER"));
     int16_t FileNameOption = 1;
     bool GisFiles = false;
+    bool GridSquares = false;
     bool AdvanceAtOnce = false;
     int TilesPasted = 0;
     std::function<QDateTime()> Now = &QDateTime::currentDateTime;
     int TilesStarted = 0;
+    QElapsedTimer SinceBegin;
     bool InTick = false;
 
     void Tick();
     // With AdvanceAtOnce, a tick from the event loop as soon as it is free.
     void TickSoon();
-    void FetchTile(const TileKey& tile);
-    void OnTransferStateChanged(int16_t state);
-    void StoreDownloadedTile();
-    bool PasteCurrentTile();
+    void FetchTile(const TileAddress& tile);
+    void OnTransferState(int16_t state, const QString& remoteHost);
+    void OnTileDone(const FetchedTile& tile);
     void FinishDownload();
     void Cancel();
 
@@ -97,7 +95,7 @@ struct MapMaker::Impl {
             handler();
         } catch (...) {
             try {
-                Inet1.Cancel();
+                Fetcher.CancelAll();
             } catch (...) {
             }
             FetchPending = false;
@@ -118,7 +116,7 @@ void MapMaker::Impl::Tick()
     }
     InTick = true;
     for (;;) {
-        if (Inet1.StillExecuting() || FetchPending)
+        if (!Fetcher.Idle() || FetchPending)
             break;
         ++Grid.Column;
         if (Grid.Column >= Request.TilesWide) {
@@ -130,13 +128,7 @@ void MapMaker::Impl::Tick()
                 return;
             }
         }
-        TileKey tile;
-        tile.ImageType = Request.ImageType;
-        tile.ScaleCode = Grid.ScaleCode;
-        tile.Zone = Grid.Zone;
-        tile.X = Grid.FirstTileX + Grid.Column;
-        tile.Y = Grid.FirstTileY + Grid.Row;
-        FetchTile(tile);
+        FetchTile(GridTile(Request, Grid, Grid.Column, Grid.Row));
     }
     InTick = false;
 }
@@ -147,91 +139,56 @@ void MapMaker::Impl::TickSoon()
         QTimer::singleShot(0, &q, [this] { Guarded([this] { Tick(); }); });
 }
 
-void MapMaker::Impl::FetchTile(const TileKey& tile)
+void MapMaker::Impl::FetchTile(const TileAddress& tile)
 {
     FetchPending = true;
     ++TilesStarted;
-    Form.ShowProgress(QStringLiteral("tile %1 of %2")
-                                .arg(TilesStarted)
-                                .arg(int(Request.TilesWide) * int(Request.TilesHigh)));
+    const int total = int(Request.TilesWide) * int(Request.TilesHigh);
+    Form.ShowProgress(QStringLiteral("tile %1 of %2").arg(TilesStarted).arg(total));
+    Form.ShowTimeLeft(SecondsLeft(TilesStarted - 1, total - TilesStarted + 1, SinceBegin.elapsed()));
+    // A tile in the tile library is done before this returns.
+    Fetcher.Fetch(tile);
+}
 
-    const QString base = TileFileBaseName(TileLibraryFolder, tile);
-    for (const char* extension : {".GIF", ".JPG"}) {
-        CurrentTileFile = base + QLatin1String(extension);
-        if (QFileInfo(CurrentTileFile).isFile()) {
-            // A damaged or foreign file would be taken for the tile for ever: drop it so the
-            // next download of this area fetches the tile again.
-            if (!PasteCurrentTile())
-                QFile::remove(CurrentTileFile);
-            FetchPending = false;
-            return;
+void MapMaker::Impl::OnTransferState(int16_t state, const QString& remoteHost)
+{
+    const QString text = TransferStateText(state, remoteHost);
+    if (!text.isEmpty())
+        Form.ShowTransferStatus(text);
+    if (state == Inet::StateDisconnected) {
+        FetchPending = false;
+        TickSoon();
+    }
+}
+
+void MapMaker::Impl::OnTileDone(const FetchedTile& tile)
+{
+    if (!Downloading)
+        return;
+    switch (tile.Result) {
+    case FetchedTile::Outcome::Picture: {
+        const auto column = static_cast<int16_t>(tile.Tile.X - Grid.FirstTileX);
+        const auto row = static_cast<int16_t>(tile.Tile.Y - Grid.FirstTileY);
+        if (Picture.PasteImage(tile.Picture, column, row)) {
+            ++TilesPasted;
+            Form.PreviewChanged();
         }
-    }
-
-    if (!Inet1.Execute(TileUrl(TileServer, tile)))
-        FetchPending = false;
-}
-
-void MapMaker::Impl::OnTransferStateChanged(int16_t state)
-{
-    switch (state) {
-    case Inet::StateDisconnected:
-        Form.ShowTransferStatus(TransferStateText(state, Inet1.RemoteHost()));
-        FetchPending = false;
-        TickSoon();
         break;
-    case Inet::StateError: {
-        const QString message = QStringLiteral("An error occurred - ") +
-                                QString::number(Inet1.ResponseCode()) + QLatin1Char(' ') +
-                                Inet1.ResponseInfo();
+    }
+    case FetchedTile::Outcome::TransferFailed: {
+        const QString message = QStringLiteral("An error occurred - ") + QString::number(tile.ErrorCode) +
+                                QLatin1Char(' ') + tile.ErrorText;
         Form.ShowTransferStatus(message);
-        Inet1.Cancel();
+        // The loop stays put while the box is open: FetchPending is cleared after it.
         Ask.InformTimed(message, ErrorBoxSeconds);
-        FetchPending = false;
+        break;
+    }
+    default:   // skipped without a word, as an unusable answer always was
+        break;
+    }
+    FetchPending = false;
+    if (!tile.FromLibrary)
         TickSoon();
-        break;
-    }
-    case Inet::StateResponseCompleted:
-        StoreDownloadedTile();
-        FetchPending = false;
-        TickSoon();
-        break;
-    default: {
-        const QString text = TransferStateText(state, Inet1.RemoteHost());
-        if (!text.isEmpty())
-            Form.ShowTransferStatus(text);
-        break;
-    }
-    }
-}
-
-void MapMaker::Impl::StoreDownloadedTile()
-{
-    const StoreResult stored =
-        StoreTile(CurrentTileFile, [this] { return Inet1.GetChunk(ChunkBytes); });
-    switch (stored.Outcome) {
-    case StoreOutcome::NotWritten:
-        Inet1.Cancel();
-        return;
-    case StoreOutcome::TooShort:
-        return;
-    case StoreOutcome::Stored:
-        break;
-    }
-    CurrentTileFile = stored.StoredPath;
-    // A body that is no picture (an error page sent as a success) must not stay in the
-    // library, where it would never be checked again.
-    if (!PasteCurrentTile())
-        QFile::remove(CurrentTileFile);
-}
-
-bool MapMaker::Impl::PasteCurrentTile()
-{
-    if (!Picture.PasteTile(CurrentTileFile, Grid.Column, Grid.Row))
-        return false;
-    ++TilesPasted;
-    Form.PreviewChanged();
-    return true;
 }
 
 void MapMaker::Impl::FinishDownload()
@@ -242,6 +199,10 @@ void MapMaker::Impl::FinishDownload()
     Form.SetDownloadCaption(DownloadCaption);
     Form.ShowProgress(QString());
     Form.ShowTransferStatus(QStringLiteral("All %1 tiles done.").arg(int(Request.TilesWide) * int(Request.TilesHigh)));
+    if (GridSquares) {
+        Picture.DrawGridSquares(MapPixelMapping(Grid));
+        Form.PreviewChanged();
+    }
 
     if (Ask.AskYesNo(QStringLiteral("Do you want to save the map?"))) {
         const SaveRequest save = SaveRequestFor(Grid, Request.Description, MapsFolder, FileNameOption, GisFiles);
@@ -255,7 +216,7 @@ void MapMaker::Impl::FinishDownload()
 void MapMaker::Impl::Cancel()
 {
     Timer1.stop();
-    Inet1.Cancel();
+    Fetcher.CancelAll();
     Downloading = false;
     Form.SetDownloadCaption(DownloadCaption);
     Form.EnableInputs(true);
@@ -269,21 +230,24 @@ MapMaker::MapMaker(MapForm& form, Prompter& prompter, QObject* parent)
     : QObject(parent), d(new Impl(*this, form, prompter))
 {
     connect(&d->Timer1, &QTimer::timeout, this, [this] { d->Guarded([this] { d->Tick(); }); });
-    connect(&d->Inet1, &Inet::StateChanged, this, [this](int16_t state) {
-        d->Guarded([this, state] { d->OnTransferStateChanged(state); });
-    });
+    connect(&d->Fetcher, &TileFetcher::TransferState, this,
+            [this](const TileAddress&, int16_t state, const QString& remoteHost) {
+                d->Guarded([&] { d->OnTransferState(state, remoteHost); });
+            });
+    connect(&d->Fetcher, &TileFetcher::TileDone, this,
+            [this](const FetchedTile& tile) { d->Guarded([&] { d->OnTileDone(tile); }); });
 }
 
 MapMaker::~MapMaker()
 {
     d->Timer1.stop();
-    d->Inet1.Cancel();
+    d->Fetcher.CancelAll();
     delete d;
 }
 
 void MapMaker::SetTileLibraryFolder(const QString& folder)
 {
-    d->TileLibraryFolder = folder;
+    d->Fetcher.SetTileLibraryFolder(folder);
 }
 
 void MapMaker::SetMapsFolder(const QString& folder)
@@ -293,7 +257,7 @@ void MapMaker::SetMapsFolder(const QString& folder)
 
 QString MapMaker::TileLibraryFolder() const
 {
-    return d->TileLibraryFolder;
+    return d->Fetcher.TileLibraryFolder();
 }
 
 QString MapMaker::MapsFolder() const
@@ -303,7 +267,12 @@ QString MapMaker::MapsFolder() const
 
 void MapMaker::SetTileServer(const QUrl& baseUrl)
 {
-    d->TileServer = baseUrl;
+    d->Fetcher.SetTileServer(baseUrl);
+}
+
+QUrl MapMaker::TileServer() const
+{
+    return d->Fetcher.TileServer();
 }
 
 void MapMaker::SetFileNameOption(int16_t option)
@@ -326,6 +295,16 @@ bool MapMaker::GisFiles() const
     return d->GisFiles;
 }
 
+void MapMaker::SetDrawGridSquares(bool enabled)
+{
+    d->GridSquares = enabled;
+}
+
+bool MapMaker::DrawGridSquares() const
+{
+    return d->GridSquares;
+}
+
 void MapMaker::SetAdvanceAtOnce(bool enabled)
 {
     d->AdvanceAtOnce = enabled;
@@ -338,7 +317,7 @@ int MapMaker::TilesPasted() const
 
 void MapMaker::SetTransferTimeout(int milliseconds)
 {
-    d->Inet1.SetTransferTimeout(milliseconds);
+    d->Fetcher.SetTimeout(milliseconds);
 }
 
 void MapMaker::SetClock(std::function<QDateTime()> now)
@@ -373,6 +352,7 @@ void MapMaker::BeginDownload(const MapRequest& request, const TileGrid& grid)
     d->Grid.Column = -1;
     d->TilesStarted = 0;
     d->TilesPasted = 0;
+    d->SinceBegin.start();
 
     // Sized from the request itself, so every tile lands on its square.
     d->Picture.SizeMapPicture(request.TilesWide, request.TilesHigh);
@@ -401,7 +381,7 @@ bool MapMaker::Downloading() const
 void MapMaker::StopAtExit()
 {
     d->Timer1.stop();
-    d->Inet1.Cancel();
+    d->Fetcher.CancelAll();
     QCoreApplication::processEvents();
     d->Downloading = false;
     d->FetchPending = false;
@@ -409,7 +389,7 @@ void MapMaker::StopAtExit()
 
 void MapMaker::ClearTileLibrary()
 {
-    const QString& folder = d->TileLibraryFolder;
+    const QString folder = d->Fetcher.TileLibraryFolder();
     if (!TileLibraryHasFiles(folder)) {
         d->Ask.Inform(QStringLiteral("There aren't any tiles in the 'Tile Library' folder."));
         return;

@@ -15,10 +15,10 @@
 #include "Prompter.h"
 
 // One map from a press of "&Download" to the saved file: the request, the fetch loop over the
-// tile library and the tile server, the composition and the save. Owns the window state the
-// map work shares (Downloading, FetchPending, CurrentTileFile, the folders, FileNameOption)
-// and the fetch timer and transfer. Runs on the UI thread; shows nothing itself but through
-// the form and the prompter.
+// tile library and the tile server (through a TileFetcher, one request at a time), the
+// composition and the save. Owns the window state the map work shares (Downloading,
+// FetchPending, the folders, FileNameOption) and the fetch timer. Runs on the UI thread; shows
+// nothing itself but through the form and the prompter.
 class MapMaker : public QObject {
     Q_OBJECT
 public:
@@ -32,11 +32,15 @@ public:
     QString MapsFolder() const;
     // Base URL before "/tile.ashx?".
     void SetTileServer(const QUrl& baseUrl);
+    QUrl TileServer() const;
     void SetFileNameOption(int16_t option);
     int16_t FileNameOption() const;
     // Every saved map also gets its GIS files (world file, projection, ground overlay).
     void SetGisFiles(bool enabled);
     bool GisFiles() const;
+    // Every finished map gets the grid squares drawn into it (and its preview) before the save.
+    void SetDrawGridSquares(bool enabled);
+    bool DrawGridSquares() const;
     // The fetch loop goes on as soon as a tile is done instead of on the next tick: cached tiles
     // are taken at once and the next request follows the last answer (quiltmap-make). Still one
     // request at a time.

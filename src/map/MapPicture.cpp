@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+#include <QBuffer>
 #include <QImageReader>
+#include <QPainter>
+
+#include "GridSquaresPainter.h"
+
+#include "TileAddress.h"
 
 namespace {
 
-constexpr int TileSide = 200;
+constexpr int TileSide = TileSidePixels;
 // Squares not yet filled show white.
 constexpr QRgb BlankPixel = 0xffffffff;
 
@@ -62,14 +68,46 @@ void MapPicture::Clear()
         m_preview.fill(BlankPixel);
 }
 
-bool MapPicture::PasteTile(const QString& tileFile, int16_t column, int16_t row)
+namespace {
+
+QImage ReadTile(QImageReader& reader)
 {
-    // The name decides the decoder; a GIF stored under ".JPG" is not guessed at.
-    const QByteArray format = tileFile.right(3).toUpper() == QLatin1String("GIF") ? "gif" : "jpg";
-    QImageReader reader(tileFile, format);
     reader.setAutoDetectImageFormat(false);
     QImage tile;
     if (!reader.read(&tile) || tile.isNull())
+        return {};
+    if (tile.format() != QImage::Format_RGB32)
+        tile.convertTo(QImage::Format_RGB32);
+    return tile;
+}
+
+}  // namespace
+
+QImage ReadTileFile(const QString& tileFile)
+{
+    // The name decides the decoder; a GIF stored under ".JPG" is not guessed at.
+    QImageReader reader(tileFile, tileFile.right(3).toUpper() == QLatin1String("GIF") ? "gif" : "jpg");
+    return ReadTile(reader);
+}
+
+QImage DecodeTile(const QByteArray& bytes)
+{
+    // As stored: the first bytes choose the name, the name the decoder.
+    QBuffer buffer;
+    buffer.setData(bytes);
+    const bool gif = FormatOfBody(std::string_view(bytes.constData(), size_t(bytes.size()))) == TileFormat::Gif;
+    QImageReader reader(&buffer, gif ? "gif" : "jpg");
+    return ReadTile(reader);
+}
+
+bool MapPicture::PasteTile(const QString& tileFile, int16_t column, int16_t row)
+{
+    return PasteImage(ReadTileFile(tileFile), column, row);
+}
+
+bool MapPicture::PasteImage(QImage tile, int16_t column, int16_t row)
+{
+    if (tile.isNull())
         return false;
     if (tile.format() != QImage::Format_RGB32)
         tile.convertTo(QImage::Format_RGB32);
@@ -104,6 +142,16 @@ void MapPicture::SetPreviewSize(int width, int height)
 void MapPicture::DrawPreview()
 {
     DrawPreviewRect(m_map.rect());
+}
+
+void MapPicture::DrawGridSquares(const PixelMapping& mapping)
+{
+    if (m_map.isNull())
+        return;
+    QPainter painter(&m_map);
+    ::DrawGridSquares(painter, QRectF(m_map.rect()), mapping);
+    painter.end();
+    DrawPreview();
 }
 
 void MapPicture::RebuildSampleTables()

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr int16_t Wgs84 = 22;      // row of the ellipsoid catalogue
-constexpr int32_t TilePixels = 200;
 
 // UTM zone index 0..59 of a longitude in degrees (east positive) in [-180, 180).
 int32_t ZoneIndex(double longitude)
@@ -95,7 +94,7 @@ void FillRequestAndScale(const ListChoices& choices, double latitude, double lon
     request.ResolutionIndex = choices.ScaleIndex;
     grid.MetresPerPixel = static_cast<int16_t>(RoundHalfEven(std::pow(2.0, request.ResolutionIndex)));
     grid.ScaleCode = static_cast<int16_t>(request.ResolutionIndex + 10);
-    grid.TileMetres = int32_t(grid.MetresPerPixel) * TilePixels;
+    grid.TileMetres = int32_t(TileMetres(grid.ScaleCode));
     grid.WidthMetres = request.TilesWide * grid.TileMetres;
     grid.HeightMetres = request.TilesHigh * grid.TileMetres;
     request.ImageType = static_cast<int16_t>(choices.TypeIndex + 1);
@@ -146,6 +145,21 @@ bool PlaceCorners(const MapRequest& request, TileGrid& grid)
 }
 
 }  // namespace
+
+TileAddress GridTile(const MapRequest& request, const TileGrid& grid, int column, int row)
+{
+    return {request.ImageType, grid.ScaleCode, grid.Zone, int64_t(grid.FirstTileX) + column,
+            int64_t(grid.FirstTileY) + row};
+}
+
+std::vector<TileAddress> GridTiles(const MapRequest& request, const TileGrid& grid)
+{
+    std::vector<TileAddress> tiles;
+    for (int row = request.TilesHigh - 1; row >= 0; --row)
+        for (int column = 0; column < request.TilesWide; ++column)
+            tiles.push_back(GridTile(request, grid, column, row));
+    return tiles;
+}
 
 bool BuildTileGrid(const ListChoices& choices, double latitude, double longitude,
                    MapRequest& request, TileGrid& grid)

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <QString>
 
 #include "MapForm.h"
 #include "MapTypes.h"
 #include "Prompter.h"
+#include "TileAddress.h"
 
 // From a press of "&Download" to the moment the download would start.
 
@@ -35,6 +37,11 @@ bool ConfirmZoneCrossing(double a, double b, Prompter& prompter);
 // a list is out of range or a conversion fails.
 bool BuildTileGrid(const ListChoices& choices, double latitude, double longitude,
                    MapRequest& request, TileGrid& grid);
+
+// The tile at a column (0 = west) and row (0 = south) of the map's grid.
+TileAddress GridTile(const MapRequest& request, const TileGrid& grid, int column, int row);
+// Every tile of the map in the order a download takes them: top row first, each west to east.
+std::vector<TileAddress> GridTiles(const MapRequest& request, const TileGrid& grid);
 
 // Fills request and grid from the lists and the point; true when the download
 // should start (the caller then prepares the window). False after a refused warning or a failed

@@ -5,29 +5,32 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
-QString TileFileBaseName(const QString& folder, const TileKey& tile)
+QString TileFileBaseName(const QString& folder, const TileAddress& tile)
 {
-    return folder + QStringLiteral("%1-%2-%3-%4-%5")
-                        .arg(tile.ImageType)
-                        .arg(tile.ScaleCode)
-                        .arg(tile.Zone)
-                        .arg(tile.X)
-                        .arg(tile.Y);
+    return folder + QString::fromStdString(TileFileStem(tile));
 }
 
-QUrl TileUrl(const QUrl& server, const TileKey& tile)
+QString FindLibraryTile(const QString& folder, const TileAddress& tile)
+{
+    if (folder.isEmpty())
+        return {};
+    const QString base = TileFileBaseName(folder, tile);
+    for (const char* extension : {".GIF", ".JPG"}) {
+        const QString path = base + QLatin1String(extension);
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
+}
+
+QUrl TileUrl(const QUrl& server, const TileAddress& tile)
 {
     QUrl url = server;
     QString path = url.path();
     while (path.endsWith(QLatin1Char('/')))
         path.chop(1);
     url.setPath(path + QStringLiteral("/tile.ashx"));
-    url.setQuery(QStringLiteral("T=%1&S=%2&X=%3&Y=%4&Z=%5")
-                     .arg(tile.ImageType)
-                     .arg(tile.ScaleCode)
-                     .arg(tile.X)
-                     .arg(tile.Y)
-                     .arg(tile.Zone));
+    url.setQuery(QString::fromStdString(TileQuery(tile)));
     url.setFragment(QString());
     return url;
 }

@@ -7,24 +7,21 @@
 #include <QString>
 #include <QUrl>
 
+#include "TileAddress.h"
+
 // The tile cache: one flat folder, one file per tile named T-S-Z-X-Y with ".GIF" or ".JPG"
 // after the file's real content. Names and addresses are pure functions; storing is apart.
 
-// One tile of the tile service.
-struct TileKey {
-    int16_t ImageType = 1;   // theme code T: 1 DOQ photo, 2 DRG topo
-    int16_t ScaleCode = 10;  // S: 10..19
-    int16_t Zone = 0;        // Z: UTM zone 1..60
-    int32_t X = 0;           // easting index
-    int32_t Y = 0;           // northing index
-};
-
 // folder (ending with "/") + "T-S-Z-X-Y", without extension.
-QString TileFileBaseName(const QString& folder, const TileKey& tile);
+QString TileFileBaseName(const QString& folder, const TileAddress& tile);
 
-// server + "/tile.ashx?T=..&S=..&X=..&Y=..&Z=..", keys in exactly this order. The server is the
-// base URL before "/tile.ashx?"; a path of its own is kept.
-QUrl TileUrl(const QUrl& server, const TileKey& tile);
+// The tile's file in the library folder: the ".GIF" one when it exists (whatever the type), else
+// the ".JPG" one; empty when neither does or there is no folder.
+QString FindLibraryTile(const QString& folder, const TileAddress& tile);
+
+// server + "/tile.ashx?" + TileQuery(tile). The server is the base URL before "/tile.ashx?";
+// a path of its own is kept.
+QUrl TileUrl(const QUrl& server, const TileAddress& tile);
 
 // A name ending in ".JPG" turned into the same name ending in ".GIF".
 QString GifNameOf(const QString& jpgPath);

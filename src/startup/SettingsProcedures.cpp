@@ -67,3 +67,13 @@ void SaveGisFilesOption(clsIni& ini, bool enabled)
 {
     ini.SaveIniString(Section, QStringLiteral("GIS_FILES"), enabled);
 }
+
+bool StoredGridSquares(clsIni& ini)
+{
+    return clsIni::TextToBoolean(ini.GetIniString(Section, QStringLiteral("GRID_SQUARES"), false));
+}
+
+void SaveGridSquaresOption(clsIni& ini, bool enabled)
+{
+    ini.SaveIniString(Section, QStringLiteral("GRID_SQUARES"), enabled);
+}

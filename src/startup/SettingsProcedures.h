@@ -37,3 +37,8 @@ QString StoredTileServer(clsIni& ini);
 // Read without writing a default, so it reaches the file only when the menu item is used.
 bool StoredGisFiles(clsIni& ini);
 void SaveGisFilesOption(clsIni& ini, bool enabled);
+
+// "GRID_SQUARES" of section "SETUP": whether finished maps get the grid squares; default false,
+// read without writing a default.
+bool StoredGridSquares(clsIni& ini);
+void SaveGridSquaresOption(clsIni& ini, bool enabled);

@@ -87,12 +87,19 @@ std::mutex gGmtLock;
 // Turns GMT's dumps into the data file.
 class CoastDataBuilder {
 public:
-    static bool Build(const std::string& folder, const std::string& target, std::string& error);
+    static bool Build(const std::string& folder, const std::string& target, char resolution, std::string& error);
 };
 
-const char* CoastData::FileName()
+std::string CoastData::FileName(char resolution)
 {
-    return "gshhg-h-v1.qmcoast";
+    return std::string("gshhg-") + resolution + "-v1.qmcoast";
+}
+
+bool CoastData::Installed(char resolution)
+{
+    // Where Debian's gmt-gshhg-* packages put the binned shorelines for GMT.
+    std::error_code failure;
+    return fs::exists(std::string("/usr/share/gmt-gshhg/binned_GSHHS_") + resolution + ".nc", failure);
 }
 
 size_t CoastData::PointCount() const
@@ -166,7 +173,7 @@ std::shared_ptr<const CoastData> CoastData::Load(const std::string& path)
     return data;
 }
 
-bool CoastDataBuilder::Build(const std::string& folder, const std::string& target, std::string& error)
+bool CoastDataBuilder::Build(const std::string& folder, const std::string& target, char resolution, std::string& error)
 {
     std::lock_guard<std::mutex> lock(gGmtLock);
     const std::string work = folder + "/gmt-work-" + std::to_string(getpid());
@@ -182,9 +189,9 @@ bool CoastDataBuilder::Build(const std::string& folder, const std::string& targe
         fs::remove_all(work, ignored);
         return false;
     }
-    // The northern hemisphere at GSHHG's high resolution: the shorelines of every level,
-    // all rivers, national and state borders; and each bin corner's level.
-    const std::string region = "-R-180/180/0/90 -Dh";
+    // The northern hemisphere at the resolution asked for: the shorelines of every level, all
+    // rivers, national and state borders; and each bin corner's level.
+    const std::string region = std::string("-R-180/180/0/90 -D") + resolution;
     const std::string calls[][2] = {
         {"coast", region + " -W -M ->" + shores},
         {"coast", region + " -Ia -M ->" + rivers},
@@ -293,7 +300,7 @@ bool CoastDataBuilder::Build(const std::string& folder, const std::string& targe
     return true;
 }
 
-std::shared_ptr<const CoastData> CoastData::Prepare(const std::string& folder, std::string& error)
+std::shared_ptr<const CoastData> CoastData::Prepare(const std::string& folder, char resolution, std::string& error)
 {
     std::error_code failure;
     fs::create_directories(folder, failure);
@@ -301,10 +308,10 @@ std::shared_ptr<const CoastData> CoastData::Prepare(const std::string& folder, s
         error = "the folder " + folder + " cannot be created: " + failure.message();
         return nullptr;
     }
-    const std::string path = folder + "/" + FileName();
+    const std::string path = folder + "/" + FileName(resolution);
     if (auto data = Load(path))
         return data;
-    if (!CoastDataBuilder::Build(folder, path, error))
+    if (!CoastDataBuilder::Build(folder, path, resolution, error))
         return nullptr;
     auto data = Load(path);
     if (!data)

@@ -25,9 +25,14 @@ public:
 
     static constexpr double kMicro = 1e-6;
 
-    // The data file in `folder`, made there first when missing or damaged. Slow (seconds) the
-    // first time; false with a message when GMT or its data packages are missing.
-    static std::shared_ptr<const CoastData> Prepare(const std::string& folder, std::string& error);
+    // GSHHG's resolutions that the data is made from: 'h' high (always there), 'f' full (the
+    // package gmt-gshhg-full, when installed).
+    static bool Installed(char resolution);
+
+    // The data file in `folder`, made there first when missing or damaged. Slow (seconds for the
+    // high resolution, minutes for the full) the first time; false with a message when GMT or
+    // its data packages are missing.
+    static std::shared_ptr<const CoastData> Prepare(const std::string& folder, char resolution, std::string& error);
     // Reads a data file; nullptr when it is missing or damaged.
     static std::shared_ptr<const CoastData> Load(const std::string& path);
 
@@ -42,7 +47,7 @@ public:
     size_t PointCount() const;
 
     // The file's name; its version changes whenever the way it is made changes.
-    static const char* FileName();
+    static std::string FileName(char resolution = 'h');
 
 private:
     bool Index();  // sorts the lines into their bins; false when a line lies outside them

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "Mapstuff.h"
@@ -20,7 +21,7 @@ struct GeoBox {
 };
 
 // The tile's footprint in degrees, from points along its border taken back from UTM.
-GeoBox FootprintOf(const TileRequest& tile)
+GeoBox FootprintOf(const TileAddress& tile)
 {
     const TileExtent extent = ExtentOf(tile);
     GeoBox box;
@@ -48,7 +49,7 @@ GeoBox FootprintOf(const TileRequest& tile)
 // Turns degrees into the tile's pixels.
 class TilePixels {
 public:
-    TilePixels(const TileRequest& tile, const GeoBox& box)
+    TilePixels(const TileAddress& tile, const GeoBox& box)
         : m_projector(kProgramEllipsoid, int16_t(tile.Zone)), m_extent(ExtentOf(tile)),
           m_pixelMetres(double(TileMetres(tile.Scale)) / RgbImage::kSide),
           m_southLimit(box.South - kLatitudeMargin), m_northLimit(box.North + kLatitudeMargin)
@@ -190,20 +191,55 @@ void DrawLines(const CoastData& data, int column, int row, CoastData::Kind kind,
 
 }  // namespace
 
-CoastSource::CoastSource(std::string folder)
+CoastSource::CoastSource(std::string folder, bool full)
 {
     m_prepared = std::async(std::launch::async, [folder] {
                      Prepared prepared;
-                     prepared.Data = CoastData::Prepare(folder, prepared.Error);
+                     prepared.Data = CoastData::Prepare(folder, 'h', prepared.Error);
                      return prepared;
                  }).share();
+    if (!full)
+        return;
+    // After the high resolution, so that the first tiles do not wait for both.
+    m_full = std::async(std::launch::async, [folder, high = m_prepared] {
+                 high.wait();
+                 Prepared prepared;
+                 prepared.Data = CoastData::Prepare(folder, 'f', prepared.Error);
+                 fprintf(stderr, "quiltmap-tileserver: the embedded map's full resolution %s\n",
+                         prepared.Data ? "is ready" : ("cannot be used: " + prepared.Error).c_str());
+                 return prepared;
+             }).share();
 }
 
-CoastSource::CoastSource(std::shared_ptr<const CoastData> data)
+CoastSource::CoastSource(std::shared_ptr<const CoastData> data, std::shared_future<Prepared> full) : m_full(std::move(full))
 {
     std::promise<Prepared> ready;
     ready.set_value({std::move(data), {}});
     m_prepared = ready.get_future().share();
+}
+
+std::string CoastSource::CacheKey() const
+{
+    return "embedded\n" + CoastData::FileName('h') + (m_full.valid() ? "\n" + CoastData::FileName('f') : "") + "\nstyle 2";
+}
+
+std::string CoastSource::Describe() const
+{
+    return std::string("the embedded map (GSHHG shorelines, rivers and borders") +
+           (m_full.valid() ? ", full resolution at 32 m/pixel and finer)" : ")");
+}
+
+bool CoastSource::Ready() const
+{
+    return m_prepared.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+void CoastSource::WaitForFull()
+{
+    if (m_full.valid() && m_full.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        fputs("quiltmap-tileserver: finishing the embedded map's full resolution first\n", stderr);
+        m_full.wait();
+    }
 }
 
 std::shared_ptr<const CoastData> CoastSource::Data(std::string& error)
@@ -213,15 +249,25 @@ std::shared_ptr<const CoastData> CoastSource::Data(std::string& error)
     return prepared.Data;
 }
 
-RenderResult CoastSource::Render(const TileRequest& tile, RgbImage& image)
+RenderResult CoastSource::Render(const TileAddress& tile, RgbImage& image)
 {
     std::string error;
-    const std::shared_ptr<const CoastData> data = Data(error);
+    std::shared_ptr<const CoastData> data = Data(error);
     if (!data)
         return {false, "The embedded map is not available: " + error, 500};
+    RenderResult result;
+    if (tile.Scale <= kFullScale && m_full.valid()) {
+        // Drawn from the high resolution until the full one is ready (or when it failed: a later
+        // start may manage it), and then not kept.
+        if (m_full.wait_for(std::chrono::seconds(0)) == std::future_status::ready && m_full.get().Data)
+            data = m_full.get().Data;
+        else
+            result.Provisional = true;
+    }
 
     const bool photo = tile.Type != 2;
-    image.Fill(photo ? kWater : kPaper);
+    const Rgb water = photo ? kWater : kMapWater, land = photo ? kLand : kPaper;
+    image.Fill(water);
     const GeoBox box = FootprintOf(tile);
     const TilePixels pixels(tile, box);
     const double size = data->BinSize();
@@ -242,27 +288,31 @@ RenderResult CoastSource::Render(const TileRequest& tile, RgbImage& image)
         }
     }
 
-    if (photo) {
-        // Level by level: land on sea, lakes on land, islands in lakes, ponds on those islands.
-        std::vector<Edge> edges;
-        for (int level = 1; level <= 4; ++level) {
-            for (const BinRef& bin : bins) {
-                edges.clear();
-                LevelEdges(*data, bin.Column, bin.Row, level, bin.LonShift, pixels, edges);
-                FillEvenOdd(image, edges, level % 2 == 1 ? kLand : kWater);
-            }
+    // Level by level: land on sea, lakes on land, islands in lakes, ponds on those islands.
+    std::vector<Edge> edges;
+    for (int level = 1; level <= 4; ++level) {
+        for (const BinRef& bin : bins) {
+            edges.clear();
+            LevelEdges(*data, bin.Column, bin.Row, level, bin.LonShift, pixels, edges);
+            FillEvenOdd(image, edges, level % 2 == 1 ? land : water);
         }
+    }
+    if (photo) {
         for (const BinRef& bin : bins)
             DrawLines(*data, bin.Column, bin.Row, CoastData::Kind::River, 1, 4, bin.LonShift, pixels, image, kWater, 1);
-        return {};
+        return result;
     }
+    // Shores wide enough to see on a printed map at the finer scales; rivers thinner and
+    // lighter; borders in a colour of their own over everything.
+    const double shoreWidth = tile.Scale <= kWideShoreScale ? 2 : 1;
+    const double riverWidth = tile.Scale <= 12 ? 2 : 1;
     for (const BinRef& bin : bins) {
-        DrawLines(*data, bin.Column, bin.Row, CoastData::Kind::River, 1, 10, bin.LonShift, pixels, image, kRiverLine, 1);
-        DrawLines(*data, bin.Column, bin.Row, CoastData::Kind::Shore, 1, 4, bin.LonShift, pixels, image, kShoreLine, 1);
+        DrawLines(*data, bin.Column, bin.Row, CoastData::Kind::River, 1, 10, bin.LonShift, pixels, image, kRiverLine, riverWidth);
+        DrawLines(*data, bin.Column, bin.Row, CoastData::Kind::Shore, 1, 4, bin.LonShift, pixels, image, kShoreLine, shoreWidth);
     }
     for (const BinRef& bin : bins) {
         DrawLines(*data, bin.Column, bin.Row, CoastData::Kind::Border, 1, 1, bin.LonShift, pixels, image, kBorderLine, 2);
         DrawLines(*data, bin.Column, bin.Row, CoastData::Kind::Border, 2, 2, bin.LonShift, pixels, image, kBorderLine, 1);
     }
-    return {};
+    return result;
 }

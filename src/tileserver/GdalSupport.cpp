@@ -18,10 +18,11 @@ void InitialiseGdal()
         if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr))
             CPLSetConfigOption("GDAL_CACHEMAX", "128");
         CPLSetConfigOption("CPL_VSIL_CURL_ALLOWED_EXTENSIONS", nullptr);
+        // Short waits: a dead network costs a few seconds once, then its sources are skipped.
         if (!CPLGetConfigOption("GDAL_HTTP_TIMEOUT", nullptr))
-            CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "30");
+            CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "10");
         if (!CPLGetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", nullptr))
-            CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "10");
+            CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "3");
         static const std::string agent = std::string("quiltmap-tileserver/") + QuiltmapVersion::Text;
         CPLSetConfigOption("GDAL_HTTP_USERAGENT", agent.c_str());
     });

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include <gdal_utils.h>
@@ -39,15 +41,41 @@ std::unique_ptr<RasterSource::Handle> OpenExpanded(const std::string& name, std:
     return std::unique_ptr<RasterSource::Handle>(new RasterSource::Handle{std::move(dataset), nullptr, nullptr});
 }
 
+bool IsUrl(const std::string& name)
+{
+    return name.find("://") != std::string::npos || name.rfind("/vsicurl", 0) == 0;
+}
+
+// Whether GDAL's message says the server was not reached at all (curl's words for a name that
+// does not resolve, a refused connection, a time-out; HTTP status 0: no answer at all), rather
+// than that it answered badly.
+bool SaysUnreachable(std::string message)
+{
+    std::transform(message.begin(), message.end(), message.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    for (const char* words : {"resolve", "failed to connect", "couldn't connect", "could not connect", "connection refused",
+                              "timed out", "timeout", "network is unreachable", "no route to host",
+                              "response_code=0", "response code: 0"})
+        if (message.find(words) != std::string::npos)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 std::unique_ptr<RasterSource> RasterSource::Open(const std::string& name, std::string& error)
 {
     InitialiseGdal();
+    std::unique_ptr<RasterSource> source(new RasterSource(name));
+    source->m_network = IsUrl(name);
+    if (source->m_network)
+        return source;
     std::unique_ptr<Handle> dataset = OpenExpanded(name, error);
     if (!dataset)
         return nullptr;
-    std::unique_ptr<RasterSource> source(new RasterSource(name));
+    if (GDALDriver* driver = dataset->Original->GetDriver()) {
+        const std::string kind = driver->GetDescription();
+        source->m_network = kind == "WMS" || kind == "WMTS" || kind == "EEDA" || kind == "PLMosaic";
+    }
     struct stat status {};
     if (stat(name.c_str(), &status) == 0)
         source->m_signature = std::to_string(status.st_size) + "-" + std::to_string(status.st_mtime);
@@ -79,12 +107,22 @@ std::string RasterSource::CacheKey() const
     return "raster\n" + m_name + "\n" + m_signature;
 }
 
-RenderResult RasterSource::Render(const TileRequest& tile, RgbImage& image)
+RenderResult RasterSource::Render(const TileAddress& tile, RgbImage& image)
 {
     std::string error;
     std::unique_ptr<Handle> source = Take(error);
-    if (!source)
-        return {false, "The source " + m_name + " cannot be opened: " + error};
+    if (!source) {
+        RenderResult failed{false, "The source " + m_name + " cannot be opened: " + error};
+        failed.Unreachable = SaysUnreachable(error);
+        if (IsUrl(m_name)) {
+            // GDAL does not say why a URL did not open (no answer, or no dataset there); either
+            // way the server cannot deliver now. GDAL also remembers what it found at the URL:
+            // the next trial asks afresh.
+            failed.Unreachable = true;
+            VSICurlPartialClearCache(m_name.c_str());
+        }
+        return failed;
+    }
 
     const TileExtent extent = ExtentOf(tile);
     if (!source->Warper)
@@ -96,13 +134,20 @@ RenderResult RasterSource::Render(const TileRequest& tile, RgbImage& image)
                                              planes, colourBands, error);
     if (!warped || errors.Failed()) {
         // A failed read may leave the handle in a poor state: drop it rather than pool it.
-        return {false, "The source " + m_name + " did not deliver: " + (errors.Failed() ? errors.FirstFailure() : error)};
+        RenderResult failed{false, "The source " + m_name + " did not deliver: " + (errors.Failed() ? errors.FirstFailure() : error)};
+        failed.Unreachable = SaysUnreachable(failed.Error);
+        return failed;
     }
     Give(std::move(source));
 
     const Rgb background = BackgroundOf(tile.Type);
     const size_t count = image.Pixels.size();
     const uint8_t* alpha = planes.data() + size_t(colourBands) * count;
+    if (std::all_of(alpha, alpha + count, [](uint8_t a) { return a == 0; })) {
+        RenderResult outside;
+        outside.Covered = false;
+        return outside;
+    }
     for (size_t i = 0; i < count; ++i) {
         const uint8_t r = planes[i];
         const uint8_t g = colourBands >= 3 ? planes[count + i] : r;

@@ -13,12 +13,15 @@
 // the program's UTM, bilinear, from the overview that fits the scale.
 class RasterSource : public TileSource {
 public:
-    // Opens the dataset once to check it; false with a message when it cannot serve tiles.
+    // Opens the dataset once to check it; false with a message when it cannot serve tiles. A
+    // dataset named by a URL is opened when a tile first needs it: its server may be down now.
     static std::unique_ptr<RasterSource> Open(const std::string& name, std::string& error);
 
-    RenderResult Render(const TileRequest& tile, RgbImage& image) override;
+    RenderResult Render(const TileAddress& tile, RgbImage& image) override;
     std::string CacheKey() const override;
     std::string Describe() const override { return m_name; }
+    // Reads through the network (a URL or a description of a web service).
+    bool NeedsNetwork() const { return m_network; }
 
     // The dataset, and for a palette source the RGB view of it that refers to it.
     struct Handle {
@@ -36,6 +39,7 @@ private:
 
     std::string m_name;
     std::string m_signature;  // what identifies the data behind the name (size and time of a file)
+    bool m_network = false;
     std::mutex m_lock;
     std::vector<std::unique_ptr<Handle>> m_idle;
 };

@@ -10,13 +10,10 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// FNV-1a: a stable folder name for a source.
-std::string FolderKey(const std::string& text)
+std::string HashText(std::string_view bytes)
 {
     uint64_t hash = 1469598103934665603ull;
-    for (unsigned char c : text) {
+    for (unsigned char c : bytes) {
         hash ^= c;
         hash *= 1099511628211ull;
     }
@@ -24,6 +21,8 @@ std::string FolderKey(const std::string& text)
     snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
     return name;
 }
+
+namespace {
 
 bool WriteAll(int fd, const std::string& bytes)
 {
@@ -48,12 +47,12 @@ bool LooksWhole(const std::string& bytes, int type)
 
 }  // namespace
 
-std::string TileCache::PathOf(const std::string& sourceKey, const TileRequest& tile) const
+std::string TileCache::PathOf(const std::string& sourceKey, const TileAddress& tile) const
 {
-    return m_folder + "/tiles/" + FolderKey(sourceKey) + "/" + TileFileName(tile);
+    return m_folder + "/tiles/" + HashText(sourceKey) + "/" + TileFileName(tile, ServedFormat(tile.Type));
 }
 
-std::optional<std::string> TileCache::Read(const std::string& sourceKey, const TileRequest& tile) const
+std::optional<std::string> TileCache::Read(const std::string& sourceKey, const TileAddress& tile, std::time_t* modified) const
 {
     if (m_folder.empty())
         return std::nullopt;
@@ -81,10 +80,12 @@ std::optional<std::string> TileCache::Read(const std::string& sourceKey, const T
         ::unlink(PathOf(sourceKey, tile).c_str());
         return std::nullopt;
     }
+    if (modified)
+        *modified = status.st_mtime;
     return bytes;
 }
 
-bool TileCache::Write(const std::string& sourceKey, const TileRequest& tile, const std::string& bytes) const
+bool TileCache::Write(const std::string& sourceKey, const TileAddress& tile, const std::string& bytes) const
 {
     if (m_folder.empty() || bytes.empty())
         return false;

@@ -11,12 +11,9 @@
 #include <gdal_priv.h>
 #include <jpeglib.h>
 
-namespace {
+#include "GdalSupport.h"
 
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
-using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
+namespace {
 
 // A MEM dataset of `bands` Byte bands.
 DatasetPtr MemoryDataset(int width, int height, int bands)
@@ -27,6 +24,7 @@ DatasetPtr MemoryDataset(int width, int height, int bands)
 
 DatasetPtr RgbDataset(const RgbImage& image)
 {
+    InitialiseGdal();  // the encoders are GDAL's, whatever source drew the tile
     DatasetPtr dataset = MemoryDataset(image.Width, image.Height, 3);
     if (!dataset)
         return nullptr;

@@ -18,7 +18,9 @@ constexpr int kListenBacklog = 1024;
 
 thread_local std::chrono::steady_clock::time_point tRequestStart;
 
-std::string Timestamp()
+}  // namespace
+
+std::string LogTimestamp()
 {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -30,6 +32,8 @@ std::string Timestamp()
              utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
     return text;
 }
+
+namespace {
 
 // Control characters in a logged request are shown escaped: the log stays one line a request.
 std::string Printable(const std::string& text)
@@ -45,6 +49,44 @@ std::string Printable(const std::string& text)
         }
     }
     return out;
+}
+
+// "Sun, 06 Dec 2026 20:30:00 GMT"; the C locale's names, as HTTP wants them.
+std::string HttpDate(std::time_t time)
+{
+    std::tm utc{};
+    gmtime_r(&time, &utc);
+    char text[64];
+    strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    return text;
+}
+
+// -1 for text that is no HTTP date.
+std::time_t ReadHttpDate(const std::string& text)
+{
+    std::tm utc{};
+    const char* end = strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    return end && *end == 0 ? timegm(&utc) : -1;
+}
+
+// Whether an If-None-Match list ("*", or tags separated by commas) names the tag; a weak tag
+// ("W/...") compares by its value.
+bool TagListHas(const std::string& list, const std::string& tag)
+{
+    for (size_t at = 0; at <= list.size();) {
+        size_t comma = list.find(',', at);
+        if (comma == std::string::npos)
+            comma = list.size();
+        std::string item = list.substr(at, comma - at);
+        item.erase(0, item.find_first_not_of(" \t"));
+        item.erase(item.find_last_not_of(" \t") + 1);
+        if (item.rfind("W/", 0) == 0)
+            item.erase(0, 2);
+        if (item == "*" || item == tag)
+            return true;
+        at = comma + 1;
+    }
+    return false;
 }
 
 }  // namespace
@@ -77,26 +119,60 @@ TileHttpServer::TileHttpServer(TileService& service, bool log) : m_service(servi
         TileAnswer answer = m_service.Answer(question == std::string::npos ? std::string_view() : std::string_view(target).substr(question + 1));
         response.status = answer.Status;
         response.set_header("X-Cache", answer.CacheHit ? "hit" : "miss");
+        if (answer.Status != 200) {
+            response.set_header("Cache-Control", "no-store");
+            if (answer.RetryAfter > 0)
+                response.set_header("Retry-After", std::to_string(answer.RetryAfter));
+            response.set_content(std::move(answer.Body), answer.ContentType.c_str());
+            return;
+        }
+        response.set_header("Cache-Control", "public, max-age=" + std::to_string(answer.MaxAge));
+        response.set_header("ETag", answer.ETag);
+        response.set_header("Last-Modified", HttpDate(answer.LastModified));
+        // If-None-Match decides when it is there; If-Modified-Since only without it.
+        const std::time_t since = request.has_header("If-Modified-Since") ? ReadHttpDate(request.get_header_value("If-Modified-Since")) : -1;
+        if (request.has_header("If-None-Match") ? TagListHas(request.get_header_value("If-None-Match"), answer.ETag)
+                                                : since >= 0 && answer.LastModified <= since) {
+            response.status = 304;
+            return;
+        }
         response.set_content(std::move(answer.Body), answer.ContentType.c_str());
     });
+    // Neither waits for a render.
+    m_server->Get("/health", [this](const httplib::Request&, httplib::Response& response) {
+        const bool healthy = m_service.Healthy();
+        response.status = healthy ? 200 : 503;
+        response.set_header("Cache-Control", "no-store");
+        if (!healthy)
+            response.set_header("Retry-After", std::to_string(TileService::kRetryAfter));
+        response.set_content(healthy ? "ok\n" : "Not ready: the map data is being prepared, or no source can be reached.\n",
+                             "text/plain; charset=utf-8");
+    });
+    m_server->Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Cache-Control", "no-store");
+        response.set_content(m_service.MetricsText(), "text/plain; version=0.0.4; charset=utf-8");
+    });
     m_server->set_error_handler([](const httplib::Request&, httplib::Response& response) {
+        if (!response.has_header("Cache-Control"))
+            response.set_header("Cache-Control", "no-store");
         if (response.body.empty()) {
-            const std::string text = response.status == 404 ? "Not found: this server answers /tile.ashx?T=&S=&X=&Y=&Z= only.\n"
+            const std::string text = response.status == 404 ? "Not found: this server answers /tile.ashx?T=&S=&X=&Y=&Z=, /health and /metrics.\n"
                                                             : "The request could not be served.\n";
             response.set_content(text, "text/plain; charset=utf-8");
         }
     });
-    if (log) {
-        m_server->set_logger([](const httplib::Request& request, const httplib::Response& response) {
-            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tRequestStart).count();
-            const std::string cache = response.get_header_value("X-Cache");
-            char numbers[64];
-            snprintf(numbers, sizeof numbers, " %d %.1f ms", response.status, ms);
-            const std::string line = Timestamp() + " " + Printable(request.method) + " " + Printable(request.target) +
-                                     numbers + (cache.empty() ? "" : " cache-" + cache) + "\n";
-            fwrite(line.data(), 1, line.size(), stderr);
-        });
-    }
+    m_server->set_logger([this, log](const httplib::Request& request, const httplib::Response& response) {
+        m_service.Metrics().CountRequest(response.status);
+        if (!log)
+            return;
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tRequestStart).count();
+        const std::string cache = response.get_header_value("X-Cache");
+        char numbers[64];
+        snprintf(numbers, sizeof numbers, " %d %.1f ms", response.status, ms);
+        const std::string line = LogTimestamp() + " " + Printable(request.method) + " " + Printable(request.target) +
+                                 numbers + (cache.empty() ? "" : " cache-" + cache) + "\n";
+        fwrite(line.data(), 1, line.size(), stderr);
+    });
 }
 
 TileHttpServer::~TileHttpServer()

@@ -10,6 +10,9 @@ namespace httplib {
 class Server;
 }
 
+// The time now, as the log gives it: "2026-12-06T20:30:00.123Z".
+std::string LogTimestamp();
+
 // The HTTP front of the tile service: /tile.ashx answered by the service, 404 for any other
 // path, one log line per request on standard error. Connections get threads of their own, apart
 // from the service's render workers, so many slow clients do not starve each other.

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
+#include <ctime>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
+#include "ServiceMetrics.h"
+#include "SourceChain.h"
 #include "TileCache.h"
-#include "TileSource.h"
 
 // What the server answers for one request, apart from HTTP.
 struct TileAnswer {
@@ -15,21 +19,53 @@ struct TileAnswer {
     std::string ContentType;
     std::string Body;
     bool CacheHit = false;
+    int MaxAge = 0;               // seconds a cache may keep a tile (errors are not to be stored)
+    std::string ETag;             // of a tile: "\"<hash of the bytes>\""
+    std::time_t LastModified = 0; // of a tile
+    int RetryAfter = 0;           // seconds, for a 503
 };
 
-// The tile service: request text in, picture or one-line refusal out. Thread-safe; at most
-// `workers` tiles are rendered at once, however many requests wait.
+// How long answers may be kept by caches.
+struct TileLifetime {
+    static constexpr int kWeek = 7 * 24 * 3600;
+    static constexpr int kFallback = 600;  // at most, for a tile the better source should fill in later
+    int MaxAge = kWeek;
+    int FallbackMaxAge() const { return std::min(MaxAge, kFallback); }
+};
+
+// The tile service: request text in, picture or one-line refusal out. Thread-safe. At most
+// `workers` tiles are rendered at once and `maxQueue` more wait for a worker (past that the
+// answer is 503 at once); requests for a tile being rendered wait for that render.
 class TileService {
 public:
+    TileService(std::unique_ptr<SourceChain> photo, std::unique_ptr<SourceChain> topo, TileCache cache, int workers,
+                TileLifetime lifetime = {}, int maxQueue = 0);
+    // One source for each image type.
     TileService(std::unique_ptr<TileSource> photo, std::unique_ptr<TileSource> topo, TileCache cache, int workers);
 
     TileAnswer Answer(std::string_view query);
-    TileSource& SourceFor(int type) { return type == 2 ? *m_topo : *m_photo; }
+    SourceChain& ChainFor(int type) { return type == 2 ? *m_topo : *m_photo; }
+
+    // Ready: every source's data is prepared and each chain has a source that is not skipped.
+    bool Healthy() const;
+    ServiceMetrics& Metrics() { return m_metrics; }
+    std::string MetricsText() const;
+
+    static constexpr int kQueuePerWorker = 4;  // the default bound of the queue
+    static constexpr int kRetryAfter = 2;      // seconds, with a 503
 
 private:
-    std::unique_ptr<TileSource> m_photo, m_topo;
+    struct Render;
+    TileAnswer Draw(const TileAddress& tile, SourceChain& chain, const std::string& key);
+
+    std::unique_ptr<SourceChain> m_photo, m_topo;
     TileCache m_cache;
-    std::mutex m_lock;
-    std::condition_variable m_free;
+    TileLifetime m_lifetime;
+    const int m_maxQueue;
+    ServiceMetrics m_metrics;
+    mutable std::mutex m_lock;
+    std::condition_variable m_changed;  // a worker freed or a render finished
     int m_idleWorkers;
+    int m_waiting = 0;  // renders waiting for a worker
+    std::map<std::string, std::shared_ptr<Render>> m_renders;  // running or waiting, by tile
 };

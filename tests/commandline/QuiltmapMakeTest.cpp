@@ -80,7 +80,7 @@ protected:
     {
         for (int column = 0; column < 2; ++column)
             for (int row = 0; row < 2; ++row) {
-                const TileKey key{type, grid.ScaleCode, grid.Zone, grid.FirstTileX + column, grid.FirstTileY + row};
+                const TileAddress key{type, grid.ScaleCode, grid.Zone, grid.FirstTileX + column, grid.FirstTileY + row};
                 ASSERT_TRUE(WriteFile(TileFileBaseName(library, key) + ".JPG", TestTileServer::JpegTile(key.X, key.Y)));
             }
     }

@@ -13,6 +13,7 @@
 #include "TimedMsgBox.h"
 #include "Inet.h"
 #include "MapMaker.h"
+#include "MapRequest.h"
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
 #include "TestTileServer.h"
@@ -277,3 +278,28 @@ TEST_F(FetchLoopTest, CancelDuringARequestAsksNothingAndTheNextDownloadWorks)
 }
 
 }  // namespace
+
+// 2x2 tiles at 1 m centred on 47 N 122 W: the meridian of 122 W, a square edge, crosses
+// column 225 of the map near its top (PROJ's cs2cs: 225.3 at 47 N, row 153).
+TEST_F(FetchLoopTest, GridSquaresGoIntoTheFinishedMapOnlyWhenAsked)
+{
+    ListChoices lists;
+    lists.ScaleIndex = 0;
+    lists.WidthIndex = lists.HeightIndex = 1;
+    MapRequest request;
+    TileGrid grid;
+    ASSERT_TRUE(BuildTileGrid(lists, 47, -122, request, grid));
+    for (const bool on : {false, true}) {
+        maker.SetDrawGridSquares(on);
+        QSignalSpy ended(&maker, &MapMaker::DownloadEnded);
+        maker.BeginDownload(request, grid);
+        ASSERT_TRUE(ended.wait(20000));
+        const QColor tile = TestTileServer::TileColour(grid.FirstTileX + 1, grid.FirstTileY + 1);
+        const QImage& map = maker.Picture().Map();
+        int changed = 0;
+        for (int x = 200; x < 400; ++x)
+            changed += !Near(map.pixelColor(x, 100), tile);
+        EXPECT_EQ(changed > 0, on);
+        EXPECT_EQ(map.pixelColor(225, 100).blue() < 100, on);   // dark line on a blue tile
+    }
+}

@@ -164,6 +164,7 @@ TEST_F(MainWindowTest, MakesAMapEndToEndAndTakesItFromTheLibraryTheSecondTime)
     ASSERT_EQ(saved.count(), 1);
     EXPECT_EQ(Control<QPushButton>("cmdOk")->text(), QStringLiteral("&Download"));
     EXPECT_EQ(server.RequestCount(), 4);
+    EXPECT_EQ(Control<QLabel>("progress")->text(), "4 tiles: 4 in the tile library, 0 to fetch (about 0 s)");
     EXPECT_EQ(prompter.Texts(ScriptedPrompter::Kind::YesNo),
               std::vector<QString>{QStringLiteral("Do you want to save the map?")});
 

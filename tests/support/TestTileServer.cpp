@@ -38,6 +38,8 @@ bool TestTileServer::Start()
             return;
         }
         lock.unlock();
+        if (!answer.CacheControl.empty())
+            response.set_header("Cache-Control", answer.CacheControl);
         if (answer.What == TileAnswer::Kind::Status) {
             response.status = answer.Code;
             response.set_content("The tile server refused this tile.", "text/plain");

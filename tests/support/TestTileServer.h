@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -22,16 +23,24 @@ struct TileAnswer {
     Kind What = Kind::Jpeg;
     int Code = 200;
     QByteArray Bytes;
+    std::string CacheControl;   // sent as Cache-Control when not empty
+
+    TileAnswer WithCacheControl(std::string value) const
+    {
+        TileAnswer answer = *this;
+        answer.CacheControl = std::move(value);
+        return answer;
+    }
 
     // A 200x200 JPEG in the tile's colour (TestTileServer::JpegTile).
     static TileAnswer Jpeg() { return {}; }
     // Exactly these bytes, status 200.
-    static TileAnswer Body(QByteArray bytes) { return {Kind::Body, 200, std::move(bytes)}; }
-    static TileAnswer Status(int code) { return {Kind::Status, code, {}}; }
+    static TileAnswer Body(QByteArray bytes) { return {Kind::Body, 200, std::move(bytes), {}}; }
+    static TileAnswer Status(int code) { return {Kind::Status, code, {}, {}}; }
     // Announces 4000 bytes, sends 2000 and closes the connection.
-    static TileAnswer Dropped() { return {Kind::Dropped, 200, {}}; }
+    static TileAnswer Dropped() { return {Kind::Dropped, 200, {}, {}}; }
     // No answer until the server stops.
-    static TileAnswer Hung() { return {Kind::Hung, 200, {}}; }
+    static TileAnswer Hung() { return {Kind::Hung, 200, {}, {}}; }
 };
 
 // A real HTTP tile server on 127.0.0.1, serving GET /tile.ashx?T=..&S=..&X=..&Y=..&Z=.. from its

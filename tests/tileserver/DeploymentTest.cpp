@@ -188,7 +188,7 @@ TEST(TileServerSources, CloudOptimisedGeoTiffOverHttpGivesTheTilesOfTheFileOnDis
     for (const auto& t : tiles) {
         SCOPED_TRACE(Tile(t.X, t.Scale, t.Y));
         RgbImage fromHttp, fromDisk;
-        const TileRequest tile{1, t.Scale, 10, t.X, t.Y};
+        const TileAddress tile{1, t.Scale, 10, t.X, t.Y};
         ASSERT_TRUE(remote->Render(tile, fromHttp).Ok);
         ASSERT_TRUE(local->Render(tile, fromDisk).Ok);
         EXPECT_TRUE(fromHttp.Pixels == fromDisk.Pixels);

@@ -1,8 +1,3 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -104,20 +99,28 @@ TEST(TileServer, ASecondServerCannotTakeAPortInUse)
 TEST(TileServer, CommandLine)
 {
     using Action = ServerOptionsResult::Action;
-    const struct { std::vector<std::string> Arguments; Action What; std::string Host; int Port, Workers; std::string Photo; } cases[] = {
-        {{}, Action::Serve, "127.0.0.1", 8421, 0, ""},
-        {{"--listen", "0.0.0.0:9000", "--workers", "3", "--photo", "a.tif"}, Action::Serve, "0.0.0.0", 9000, 3, "a.tif"},
-        {{"--listen=[::1]:8080", "--photo=usgs-imagery"}, Action::Serve, "::1", 8080, 0, "usgs-imagery"},
-        {{"--listen", ":8422"}, Action::Serve, "127.0.0.1", 8422, 0, ""},
-        {{"--help"}, Action::Help, "", 0, 0, ""},
-        {{"--version"}, Action::Version, "", 0, 0, ""},
-        {{"--listen", "localhost"}, Action::Fail, "", 0, 0, ""},
-        {{"--listen", "127.0.0.1:70000"}, Action::Fail, "", 0, 0, ""},
-        {{"--workers", "0"}, Action::Fail, "", 0, 0, ""},
-        {{"--workers", "two"}, Action::Fail, "", 0, 0, ""},
-        {{"--photo"}, Action::Fail, "", 0, 0, ""},
-        {{"--cache="}, Action::Fail, "", 0, 0, ""},
-        {{"--colour", "red"}, Action::Fail, "", 0, 0, ""},
+    using Names = std::vector<std::string>;
+    const Names web{"usgs-imagery", "embedded"}, embedded{"embedded"};
+    const struct { Names Arguments; Action What; std::string Host; int Port, Workers; Names Photo, Topo; int MaxAge; } cases[] = {
+        {{}, Action::Serve, "127.0.0.1", 8421, 0, web, {"usgs-topo", "embedded"}, 604800},
+        {{"--listen", "0.0.0.0:9000", "--workers", "3", "--photo", "a.tif"}, Action::Serve, "0.0.0.0", 9000, 3, {"a.tif"}, {"usgs-topo", "embedded"}, 604800},
+        {{"--listen=[::1]:8080", "--photo=usgs-imagery", "--max-age=60"}, Action::Serve, "::1", 8080, 0, {"usgs-imagery"}, {"usgs-topo", "embedded"}, 60},
+        {{"--listen", ":8422", "--topo", "a.tif,b.vrt,embedded"}, Action::Serve, "127.0.0.1", 8422, 0, web, {"a.tif", "b.vrt", "embedded"}, 604800},
+        {{"--offline"}, Action::Serve, "127.0.0.1", 8421, 0, embedded, embedded, 604800},
+        {{"--offline", "--topo", "a.tif,embedded"}, Action::Serve, "127.0.0.1", 8421, 0, embedded, {"a.tif", "embedded"}, 604800},
+        {{"--help"}, Action::Help, "", 0, 0, {}, {}, 0},
+        {{"--version"}, Action::Version, "", 0, 0, {}, {}, 0},
+        {{"--listen", "localhost"}, Action::Fail, "", 0, 0, {}, {}, 0},
+        {{"--listen", "127.0.0.1:70000"}, Action::Fail, "", 0, 0, {}, {}, 0},
+        {{"--workers", "0"}, Action::Fail, "", 0, 0, {}, {}, 0},
+        {{"--workers", "two"}, Action::Fail, "", 0, 0, {}, {}, 0},
+        {{"--max-age", "-1"}, Action::Fail, "", 0, 0, {}, {}, 0},
+        {{"--photo"}, Action::Fail, "", 0, 0, {}, {}, 0},
+        {{"--photo", "a.tif,,embedded"}, Action::Fail, "", 0, 0, {}, {}, 0},
+        {{"--topo", "a.tif,"}, Action::Fail, "", 0, 0, {}, {}, 0},
+        {{"--offline=yes"}, Action::Fail, "", 0, 0, {}, {}, 0},
+        {{"--cache="}, Action::Fail, "", 0, 0, {}, {}, 0},
+        {{"--colour", "red"}, Action::Fail, "", 0, 0, {}, {}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.Arguments));
@@ -128,6 +131,8 @@ TEST(TileServer, CommandLine)
             EXPECT_EQ(result.Options.Port, c.Port);
             EXPECT_EQ(result.Options.Workers, c.Workers);
             EXPECT_EQ(result.Options.Photo, c.Photo);
+            EXPECT_EQ(result.Options.Topo, c.Topo);
+            EXPECT_EQ(result.Options.MaxAge, c.MaxAge);
         }
         EXPECT_EQ(result.What == Action::Fail, !result.Error.empty());
     }
@@ -211,19 +216,8 @@ TEST(TileServer, RepeatedRequestIsReadFromTheCacheAndSourcesDoNotShareIt)
 
 TEST(TileServer, WebSourceThatRefusesConnectionsGives502AndNothingIsCached)
 {
-    // A port that was free a moment ago: nothing listens there now.
-    int closedPort = 0;
-    {
-        const int probe = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), length), 0);
-        ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        closedPort = ntohs(address.sin_port);
-        close(probe);
-    }
+    const int closedPort = FreePort();  // nothing listens there now
+    ASSERT_GT(closedPort, 0);
     QTemporaryDir folder;
     const std::string description = folder.filePath("refusing.xml").toStdString();
     std::ofstream(description) << "<GDAL_WMS><Service name=\"TMS\"><ServerUrl>http://127.0.0.1:" << closedPort
@@ -301,7 +295,7 @@ TEST(TileServer, EmbeddedLandAndWaterAgreeWithGmt)
     CoastSource source(EmbeddedDataFolder());
     std::string error;
     ASSERT_TRUE(source.Data(error)) << error;
-    const struct { TileRequest Tile; } tiles[] = {
+    const struct { TileAddress Tile; } tiles[] = {
         {{1, 14, 10, 171, 1647}}, {{1, 14, 10, 172, 1648}}, {{1, 14, 10, 170, 1646}},
         {{1, 19, 17, 4, 45}}, {{1, 19, 17, 3, 46}}, {{1, 19, 17, 5, 45}}, {{1, 19, 16, 6, 47}},
     };

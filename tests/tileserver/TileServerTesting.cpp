@@ -1,5 +1,10 @@
 #include "TileServerTesting.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <filesystem>
 #include <mutex>
@@ -19,6 +24,18 @@ RunningTileServer::RunningTileServer(std::unique_ptr<TileSource> photo, std::uni
                                      const std::string& cache, int workers)
     : m_service(std::move(photo), std::move(topo), TileCache(cache), workers), m_http(m_service, false)
 {
+    Start();
+}
+
+RunningTileServer::RunningTileServer(std::unique_ptr<SourceChain> photo, std::unique_ptr<SourceChain> topo,
+                                     const std::string& cache, int workers, int maxQueue)
+    : m_service(std::move(photo), std::move(topo), TileCache(cache), workers, {}, maxQueue), m_http(m_service, false)
+{
+    Start();
+}
+
+void RunningTileServer::Start()
+{
     std::string error;
     if (m_http.Bind("127.0.0.1", 0, error))
         m_thread = std::thread([this] { m_http.Run(); });
@@ -36,6 +53,19 @@ httplib::Result RunningTileServer::Get(const std::string& path)
     httplib::Client client("127.0.0.1", Port());
     client.set_read_timeout(60);
     return client.Get(path.c_str());
+}
+
+int FreePort()
+{
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    const bool bound = bind(probe, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                       getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    close(probe);
+    return bound ? ntohs(address.sin_port) : 0;
 }
 
 bool DecodeTile(const std::string& bytes, RgbImage& image)

@@ -15,6 +15,8 @@ class RunningTileServer {
 public:
     RunningTileServer(std::unique_ptr<TileSource> photo, std::unique_ptr<TileSource> topo, const std::string& cache,
                       int workers = 2);
+    RunningTileServer(std::unique_ptr<SourceChain> photo, std::unique_ptr<SourceChain> topo, const std::string& cache,
+                      int workers = 2, int maxQueue = 0);
     ~RunningTileServer();
 
     int Port() const { return m_http.Port(); }
@@ -23,10 +25,14 @@ public:
     httplib::Result Get(const std::string& path);
 
 private:
+    void Start();
     TileService m_service;
     TileHttpServer m_http;
     std::thread m_thread;
 };
+
+// A port on 127.0.0.1 that was free a moment ago.
+int FreePort();
 
 // A picture decoded through GDAL (JPEG or GIF); empty when the bytes are no picture.
 bool DecodeTile(const std::string& bytes, RgbImage& image);

@@ -1,0 +1,110 @@
+#include <QLineF>
+#include <gtest/gtest.h>
+
+#include "GridSquares.h"
+#include "MapRequest.h"
+
+namespace {
+
+struct MapCase {
+    const char* name;
+    double latitude, longitude;     // centre
+    int16_t scaleIndex, tiles;
+    double westEasting, northNorthing;  // the corners snapped by hand from PROJ's centre
+    GridLevel finest;
+};
+
+// Centres converted with PROJ's cs2cs on the program's ellipsoid (+a=6378137 +b=6356750.321,
+// UTM zone 10 and 11), snapped to the tile grid by hand.
+const MapCase Maps[] = {
+    {"8x8 at 64 m across CN86/CN96", 47, -122, 6, 8, 524800, 5260800, GridLevel::Subsquare},
+    {"4x4 at 16 m over the zone 10/11 edge", 45.5, -(119 + 58 / 60.0), 4, 4, 262400, 5049600, GridLevel::Subsquare},
+    {"2x2 at 1 m on the corner of CN96", 47, -122, 0, 2, 575800, 5205800, GridLevel::Extended},
+};
+
+double DistanceTo(const QPolygonF& line, const QPointF& point)
+{
+    double nearest = 1e9;
+    for (int i = 0; i + 1 < line.size(); ++i) {
+        const QLineF segment(line[i], line[i + 1]);
+        const QPointF d = segment.p2() - segment.p1();
+        const double t = std::clamp(QPointF::dotProduct(point - segment.p1(), d) / QPointF::dotProduct(d, d), 0.0, 1.0);
+        nearest = std::min(nearest, QLineF(point, segment.p1() + t * d).length());
+    }
+    return nearest;
+}
+
+GridSquares SquaresOf(const MapCase& map, TileGrid& grid)
+{
+    ListChoices choices;
+    choices.ScaleIndex = map.scaleIndex;
+    choices.WidthIndex = choices.HeightIndex = int16_t(map.tiles - 1);
+    MapRequest request;
+    EXPECT_TRUE(BuildTileGrid(choices, map.latitude, map.longitude, request, grid));
+    EXPECT_EQ(grid.BottomLeft.Easting, map.westEasting) << map.name;
+    EXPECT_EQ(grid.TopRight.Northing, map.northNorthing) << map.name;
+    return GridSquaresIn(QRectF(0, 0, map.tiles * 200, map.tiles * 200), MapPixelMapping(grid));
+}
+
+}  // namespace
+
+// Points on the lines: latitude/longitude through cs2cs, (easting - west) / m and (north - northing) / m.
+TEST(GridSquares, LinesFollowLatitudeAndLongitudeThroughTheMapsUtm)
+{
+    const struct { int map; bool meridian; double degrees; GridLevel level; double x, y; } cases[] = {
+        {0, true, -122, GridLevel::Square, 807.029, 1382.651},      // 46.7 N
+        {0, true, -122, GridLevel::Square, 793.730, 340.852},       // 47.3 N
+        {0, false, 47, GridLevel::Square, 206.449, 867.451},        // 122.5 W
+        {0, false, 47, GridLevel::Square, 1394.336, 852.287},       // 121.5 W
+        {0, true, -121.75, GridLevel::Subsquare, 1091.816, 510.230},
+        {0, false, 47.125, GridLevel::Subsquare, 442.087, 648.587},
+        {1, true, -120, GridLevel::Square, 190.953, 698.190},       // the zone edge, 45.46 N
+        {1, true, -120, GridLevel::Square, 214.314, 73.283},        // 45.55 N
+        {1, false, 45.5, GridLevel::Subsquare, 6.019, 413.105},     // 120.04 W, beyond the edge
+        {1, false, 45.5, GridLevel::Subsquare, 689.613, 438.401},   // 119.9 W
+        {1, true, -(119 + 55 / 60.0), GridLevel::Subsquare, 613.280, 296.584},
+        {2, true, -122, GridLevel::Square, 226.743, 264.085},
+        {2, false, 47, GridLevel::Square, 377.374, 151.017},    // 121.998 W
+    };
+    for (const auto& c : cases) {
+        TileGrid grid;
+        const GridSquares squares = SquaresOf(Maps[c.map], grid);
+        ASSERT_TRUE(squares.Drawn);
+        EXPECT_EQ(squares.Finest, Maps[c.map].finest) << Maps[c.map].name;
+        const auto line = std::find_if(squares.Lines.begin(), squares.Lines.end(), [&](const GridLine& l) {
+            return l.Meridian == c.meridian && std::abs(l.Degrees - c.degrees) < 1e-9;
+        });
+        ASSERT_NE(line, squares.Lines.end()) << Maps[c.map].name << " " << c.degrees;
+        EXPECT_EQ(line->Level, c.level) << c.degrees;
+        EXPECT_LT(DistanceTo(line->Points, QPointF(c.x, c.y)), 0.05) << Maps[c.map].name << " " << c.degrees;
+    }
+}
+
+TEST(GridSquares, OnlyTheSquareEdgesInsideAreSquareLines)
+{
+    TileGrid grid;
+    const GridSquares squares = SquaresOf(Maps[0], grid);
+    int squareLines = 0;
+    for (const GridLine& line : squares.Lines)
+        squareLines += line.Level == GridLevel::Square;
+    EXPECT_EQ(squareLines, 2);   // 122 W and 47 N
+    EXPECT_EQ(squares.Lines.size(), size_t(17 + 23));   // 5' meridians and 2.5' parallels crossing it (cs2cs corners)
+}
+
+TEST(GridSquares, EachCellIsLabelledJustInsideItsUpperLeftCorner)
+{
+    const struct { int map; const char* locator; double x, y; } cases[] = {
+        {0, "CN96ax", 800.396, 861.765}, {0, "CN86xx", 701.405, 862.976},
+        {1, "DN05al", 201.331, 420.454}, {1, "CN95xl", 0, 412.824},   // corner beyond the left edge: where its north edge enters
+        {2, "CN96ax09", 225.325, 152.960},
+    };
+    for (const auto& c : cases) {
+        TileGrid grid;
+        const GridSquares squares = SquaresOf(Maps[c.map], grid);
+        const auto label = std::find_if(squares.Labels.begin(), squares.Labels.end(),
+                                        [&](const GridLabel& l) { return l.Locator == QLatin1String(c.locator); });
+        ASSERT_NE(label, squares.Labels.end()) << c.locator;
+        EXPECT_NEAR(label->Corner.x(), c.x, 0.05) << c.locator;
+        EXPECT_NEAR(label->Corner.y(), c.y, 0.05) << c.locator;
+    }
+}

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+
+#include "TileServerTesting.h"
+
+namespace {
+
+// A source whose renders wait at a gate the test opens; it may also throw, or still prepare.
+struct GatedSource : TileSource {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    bool Open = true, Throws = false, Prepared = true;
+    int Entered = 0;
+    RenderResult Render(const TileAddress&, RgbImage&) override
+    {
+        std::unique_lock<std::mutex> lock(Lock);
+        ++Entered, Changed.notify_all();
+        Changed.wait(lock, [this] { return Open; });
+        if (Throws)
+            throw std::runtime_error("broken");
+        return {};
+    }
+    std::string CacheKey() const override { return "gated"; }
+    std::string Describe() const override { return "gated"; }
+    bool Ready() const override { return Prepared; }
+    void Set(bool open) { std::lock_guard<std::mutex> lock(Lock); Open = open, Changed.notify_all(); }
+};
+
+// One worker, room for one waiting render.
+class TileServiceTest : public ::testing::Test {
+protected:
+    static std::string Tile(int x) { return "/tile.ashx?T=1&S=14&X=" + std::to_string(x) + "&Y=1647&Z=10"; }
+    std::string Metric(const std::string& name)
+    {
+        const std::string text = server.Get("/metrics")->body;
+        const size_t at = text.find("\n" + name + " ") + name.size() + 2;
+        return at < name.size() + 2 ? "" : text.substr(at, text.find('\n', at) - at);
+    }
+
+    QTemporaryDir cache;
+    GatedSource* source = new GatedSource;
+    RunningTileServer server{std::make_unique<SourceChain>(std::unique_ptr<TileSource>(source)),
+                             std::make_unique<SourceChain>(std::make_unique<GatedSource>()), cache.path().toStdString(), 1, 1};
+};
+
+TEST_F(TileServiceTest, CacheHeadersConditionalRequestsAndHead)
+{
+    const auto first = server.Get(Tile(171));
+    ASSERT_EQ(first->status, 200);
+    const std::string etag = first->get_header_value("ETag"), modified = first->get_header_value("Last-Modified");
+    EXPECT_EQ(etag.size(), 18u);
+    const struct { const char *Method, *Header; std::string Value; int Status; } cases[] = {
+        {"GET", "", "", 200},
+        {"GET", "If-None-Match", etag, 304},
+        {"GET", "If-None-Match", "\"other\", W/" + etag, 304},
+        {"GET", "If-None-Match", "*", 304},
+        {"GET", "If-None-Match", "\"other\"", 200},
+        {"GET", "If-Modified-Since", modified, 304},
+        {"GET", "If-Modified-Since", "Thu, 01 Jan 2015 00:00:00 GMT", 200},
+        {"GET", "If-Modified-Since", "yesterday", 200},
+        {"HEAD", "", "", 200},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Method << " " << c.Header << ": " << c.Value);
+        httplib::Client client("127.0.0.1", server.Port());
+        httplib::Headers headers;
+        if (*c.Header)
+            headers.emplace(c.Header, c.Value);
+        const auto answer = std::string(c.Method) == "HEAD" ? client.Head(Tile(171).c_str(), headers) : client.Get(Tile(171).c_str(), headers);
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->status, c.Status);
+        EXPECT_EQ(answer->get_header_value("ETag"), etag);
+        EXPECT_EQ(answer->get_header_value("Last-Modified"), modified);
+        EXPECT_EQ(answer->get_header_value("Cache-Control"), "public, max-age=604800");
+        EXPECT_EQ(answer->body, c.Status == 200 && *c.Method == 'G' ? first->body : "");
+        if (*c.Method == 'H') {
+            EXPECT_EQ(answer->get_header_value("Content-Length"), std::to_string(first->body.size()));
+        }
+    }
+    EXPECT_EQ(server.Get("/tile.ashx?T=9")->get_header_value("Cache-Control"), "no-store");
+}
+
+TEST_F(TileServiceTest, HealthMetricsCoalescingQueueAndAThrowingSource)
+{
+    source->Prepared = false;
+    EXPECT_EQ(server.Get("/health")->status, 503);
+    source->Prepared = true;
+    EXPECT_EQ(server.Get("/health")->status, 200);
+
+    // 50 requests for one tile: one render, the same bytes for all; health and metrics answer
+    // while the worker renders.
+    source->Set(false);
+    std::vector<std::thread> clients;
+    std::vector<std::optional<httplib::Result>> answers(50);
+    for (auto& answer : answers)
+        clients.emplace_back([&] { answer.emplace(server.Get(Tile(171))); });
+    {
+        std::unique_lock<std::mutex> lock(source->Lock);
+        source->Changed.wait(lock, [this] { return source->Entered == 1; });
+    }
+    EXPECT_EQ(server.Get("/health")->status, 200);
+    // A second tile waits for the worker; a third finds the queue full.
+    std::optional<httplib::Result> queued;
+    std::thread second([&] { queued.emplace(server.Get(Tile(172))); });
+    while (Metric("quiltmap_queue_depth") != "1")
+        std::this_thread::yield();
+    const auto full = server.Get(Tile(173));
+    EXPECT_EQ(full->status, 503);
+    EXPECT_EQ(full->get_header_value("Retry-After"), "2");
+    EXPECT_EQ(full->get_header_value("Cache-Control"), "no-store");
+    source->Set(true);
+    for (auto& client : clients)
+        client.join();
+    second.join();
+    EXPECT_EQ((*queued)->status, 200);
+    for (const auto& answer : answers) {
+        EXPECT_EQ((*answer)->status, 200);
+        EXPECT_EQ((*answer)->body, (*answers[0])->body);
+    }
+    EXPECT_EQ(source->Entered, 2);
+    EXPECT_EQ(Metric("quiltmap_tiles_rendered_total{source=\"gated\"}"), "2");
+
+    // A source that throws gives its worker back each time.
+    source->Throws = true;
+    EXPECT_EQ(server.Get(Tile(174))->status, 500);
+    EXPECT_EQ(server.Get(Tile(175))->status, 500);
+    source->Throws = false;
+    EXPECT_EQ(server.Get(Tile(173))->status, 200);
+    EXPECT_EQ(Metric("quiltmap_requests_total{code=\"503\"}"), "2");  // the first health check and the full queue
+    EXPECT_EQ(Metric("quiltmap_source_failures_total{source=\"gated\"}"), "2");
+}
+
+// SIGTERM lets an answer in flight finish, then the server ends with status 0.
+TEST(TileServerProcess, DrainsOnSigterm)
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    bool asked = false, released = false;
+    httplib::Server upstream;
+    upstream.Get("/slow.tif", [&](const httplib::Request&, httplib::Response& response) {
+        std::unique_lock<std::mutex> guard(lock);
+        asked = true;
+        changed.notify_all();
+        changed.wait(guard, [&] { return released; });
+        response.status = 404;
+    });
+    const int upstreamPort = upstream.bind_to_any_port("127.0.0.1");
+    std::thread upstreamThread([&] { upstream.listen_after_bind(); });
+    QTemporaryDir cache;
+    const std::string port = std::to_string(FreePort()), source = "/vsicurl/http://127.0.0.1:" + std::to_string(upstreamPort) + "/slow.tif";
+    const pid_t server = fork();
+    if (server == 0) {
+        execl(QUILTMAP_TILESERVER, QUILTMAP_TILESERVER, "--listen", ("127.0.0.1:" + port).c_str(), "--photo", source.c_str(),
+              "--topo", source.c_str(), "--cache", cache.path().toUtf8().constData(), nullptr);
+        _exit(127);
+    }
+    httplib::Client client("127.0.0.1", std::stoi(port));
+    while (!client.Get("/health"))
+        std::this_thread::yield();
+    std::optional<httplib::Result> inFlight;
+    std::thread request([&] { inFlight.emplace(client.Get("/tile.ashx?T=1&S=14&X=171&Y=1647&Z=10")); });
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [&] { return asked; });
+        kill(server, SIGTERM);
+        released = true;
+        changed.notify_all();
+    }
+    request.join();
+    int status = -1;
+    waitpid(server, &status, 0);
+    upstream.stop();
+    upstreamThread.join();
+    ASSERT_TRUE(*inFlight);
+    EXPECT_EQ((*inFlight)->status, 502);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+}  // namespace
