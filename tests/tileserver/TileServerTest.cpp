@@ -196,11 +196,12 @@ TEST(TileServer, RepeatedRequestIsReadFromTheCacheAndSourcesDoNotShareIt)
     for (const auto& entry : fs::recursive_directory_iterator(cache.path().toStdString()))
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
 
-    // A tile damaged on disk is rendered anew, not served.
+    // A tile damaged on disk is rendered anew, not served (by a server that has not kept it in memory).
     const std::string stored = TileCache(cache.path().toStdString()).PathOf(Raster(MarkerGeoTiff())->CacheKey(), {1, 13, 10, 342, 3295});
     ASSERT_TRUE(fs::exists(stored));
     fs::resize_file(stored, first.size() / 2);
-    const auto repaired = server.Get(path);
+    RunningTileServer restarted(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
+    const auto repaired = restarted.Get(path);
     ASSERT_TRUE(repaired && repaired->status == 200);
     EXPECT_EQ(repaired->get_header_value("X-Cache"), "miss");
     EXPECT_EQ(repaired->body, first);
