@@ -2,7 +2,9 @@
 // and a cached tile. `bench_tileserver --write-source FILE` writes the GeoTIFF that the load run
 // (tileserver-load.sh) serves; `--write-source FILE COLUMNS ROWS` a larger one of the same kind
 // (tileserver-peers.sh).
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -145,8 +147,32 @@ BENCHMARK(BM_AnswerCachedTile)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
+// The floor of the load run (tileserver-peers.sh): `--floor FILE` renders and encodes each tile of
+// the run's block once, on one thread, as the server would without HTTP or its cache, and prints
+// the wall time a tile.
+int RenderFloor(const std::string& file)
+{
+    std::string error;
+    auto source = RasterSource::Open(file, error);
+    if (!source) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    constexpr int kColumns = 78, kTiles = 600;
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < kTiles; ++k) {
+        RgbImage image;
+        benchmark::DoNotOptimize(source->Render({1, 10, 10, 2727 + k % kColumns, 26310 + k / kColumns}, image));
+        benchmark::DoNotOptimize(EncodeJpeg(image));
+    }
+    printf("%.3f\n", std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / kTiles);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--floor") == 0)
+        return RenderFloor(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "--write-source") == 0)
         return WriteSource(argv[2]) ? 0 : 1;
     if (argc == 5 && std::strcmp(argv[1], "--write-source") == 0)
