@@ -10,7 +10,8 @@
 #    200 x 200, bilinear, JPEG quality 85). WMS names no CRS with the program's own ellipsoid, so
 #    MapServer warps into EPSG:32610, the same UTM zone on WGS 84: the same work per pixel.
 #  - the floor: GDAL warping and encoding alone, one thread (bench_tileserver --floor);
-#  - one cached tile: quiltmap-tileserver against nginx serving the same bytes from a file.
+#  - one cached tile: quiltmap-tileserver against nginx serving the same bytes from a file, and
+#    the shipped deployment (deploy/nginx: nginx's cache in front of the tile server) as well.
 # Cached runs are bounded by time alone: a wrk script counting responses would slow wrk itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -104,6 +105,7 @@ http {
   fastcgi_temp_path $work/nginx-fastcgi;
   uwsgi_temp_path $work/nginx-uwsgi;
   scgi_temp_path $work/nginx-scgi;
+  include $work/site.conf;
   server {
     listen 127.0.0.1:18442;
     location / { root $work/static; }
@@ -122,6 +124,8 @@ EOF
 
 if have nginx; then
   nginx_conf >"$work/nginx.conf"
+  sed -e "s#listen 8420;#listen 127.0.0.1:18445;#; s#127.0.0.1:842[12]#127.0.0.1:18441#; s#/var/cache/nginx#$work#; s#/var/log/nginx#$work#" \
+    deploy/nginx/quiltmap-tiles.conf >"$work/site.conf"
   mkdir -p "$work/static"
   nginx -p "$work" -e "$work/nginx-error.log" -c "$work/nginx.conf" -g "daemon off;" &
   pids+=($!)
@@ -209,14 +213,17 @@ have nginx || echo "  nginx skipped: not installed (package nginx)"
 for round in $(seq 1 "$rounds"); do
   measure quiltmap-cached "$quiltmap" -c16 -d${duration}s "http://127.0.0.1:$port/$first_tile"
   have nginx && measure nginx-cached "$(nginx_pids)" -c16 -d${duration}s "http://127.0.0.1:18442/tile.jpg"
+  have nginx && curl -s -o /dev/null "http://127.0.0.1:18445/$first_tile" &&
+    measure deployment-cached "$(nginx_pids) $quiltmap" -c16 -d${duration}s "http://127.0.0.1:18445/$first_tile"
 done
 $peer_mapserver || echo "  MapServer skipped: needs nginx, spawn-fcgi and mapserv (packages nginx spawn-fcgi cgi-mapserver)"
 
 echo "== totals: requests/s over all rounds, and CPU ms per request of the server's processes"
-for name in quiltmap-1 mapserver-1 quiltmap-2 mapserver-2 quiltmap-cached nginx-cached; do
+for name in quiltmap-1 mapserver-1 quiltmap-2 mapserver-2 quiltmap-cached nginx-cached deployment-cached; do
   [[ -n ${requests[$name]:-} ]] && printf "  %-16s %10s/s %8s ms\n" "$name" "$(rate $name)" "$(cpu_ms $name)"
 done
 echo "== ratios of the rates (quiltmap-tileserver's to the peer's)"
 echo "  uncached, 1 worker:  $(ratio quiltmap-1 mapserver-1) of MapServer ($(ratio quiltmap-1 floor) of GDAL warping alone)"
 echo "  uncached, 2 workers: $(ratio quiltmap-2 mapserver-2) of MapServer"
 echo "  cached tile:         $(ratio quiltmap-cached nginx-cached) of nginx"
+echo "  cached tile through the shipped nginx site: $(ratio deployment-cached nginx-cached) of nginx serving the file"
