@@ -1,7 +1,10 @@
 // Tile rendering of the tile server: the embedded map, a local geographic GeoTIFF at 1 m/pixel,
 // and a cached tile. `bench_tileserver --write-source FILE` writes the GeoTIFF that the load run
-// (tileserver-load.sh) serves.
+// (tileserver-load.sh) serves; `--write-source FILE COLUMNS ROWS` a larger one of the same kind
+// (tileserver-peers.sh).
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -21,15 +24,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Photo-like content over 8 x 6 km of Seattle, 1.1 m pixels, JPEG-compressed as aerial
+// Photo-like content over 8 x 6 km of Seattle (by default), 1.1 m pixels, JPEG-compressed as aerial
 // photographs usually are.
-bool WriteSource(const std::string& path)
+bool WriteSource(const std::string& path, int columns = 7200, int rows = 5400)
 {
     InitialiseGdal();
     constexpr double kWest = -122.400, kNorth = 47.614, kLonStep = 1.5e-5, kLatStep = 1e-5;
-    constexpr int kColumns = 7200, kRows = 5400;
     const char* options[] = {"COMPRESS=JPEG", "PHOTOMETRIC=YCBCR", "TILED=YES", nullptr};
-    DatasetPtr tiff(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), kColumns, kRows, 3, GDT_Byte,
+    DatasetPtr tiff(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), columns, rows, 3, GDT_Byte,
                                                                              const_cast<char**>(options)));
     if (!tiff)
         return false;
@@ -38,21 +40,21 @@ bool WriteSource(const std::string& path)
     OGRSpatialReference wgs84;
     wgs84.importFromEPSG(4326);
     tiff->SetSpatialRef(&wgs84);
-    std::vector<uint8_t> rows(size_t(kColumns) * 256 * 3);
+    std::vector<uint8_t> strip(size_t(columns) * 256 * 3);
     uint32_t seed = 12345;
-    for (int top = 0; top < kRows; top += 256) {
-        const int height = std::min(256, kRows - top);
+    for (int top = 0; top < rows; top += 256) {
+        const int height = std::min(256, rows - top);
         for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < kColumns; ++x) {
+            for (int x = 0; x < columns; ++x) {
                 seed = seed * 1664525u + 1013904223u;
                 const int noise = int(seed >> 27) - 16;
                 const int base = int(110 + 60 * std::sin(x / 37.0) * std::cos((top + y) / 53.0));
                 for (int b = 0; b < 3; ++b)
-                    rows[(size_t(b) * 256 + size_t(y)) * kColumns + size_t(x)] = uint8_t(std::clamp(base + noise + b * 15, 0, 255));
+                    strip[(size_t(b) * 256 + size_t(y)) * columns + size_t(x)] = uint8_t(std::clamp(base + noise + b * 15, 0, 255));
             }
         }
-        if (tiff->RasterIO(GF_Write, 0, top, kColumns, height, rows.data(), kColumns, height, GDT_Byte, 3, nullptr, 0,
-                           0, size_t(kColumns) * 256, nullptr) != CE_None)
+        if (tiff->RasterIO(GF_Write, 0, top, columns, height, strip.data(), columns, height, GDT_Byte, 3, nullptr, 0,
+                           0, size_t(columns) * 256, nullptr) != CE_None)
             return false;
     }
     return true;
@@ -145,10 +147,36 @@ BENCHMARK(BM_AnswerCachedTile)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
+// The floor of the load run (tileserver-peers.sh): `--floor FILE` renders and encodes each tile of
+// the run's block once, on one thread, as the server would without HTTP or its cache, and prints
+// the wall time a tile.
+int RenderFloor(const std::string& file)
+{
+    std::string error;
+    auto source = RasterSource::Open(file, error);
+    if (!source) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    constexpr int kColumns = 78, kTiles = 600;
+    const auto start = std::chrono::steady_clock::now();
+    for (int k = 0; k < kTiles; ++k) {
+        RgbImage image;
+        benchmark::DoNotOptimize(source->Render({1, 10, 10, 2727 + k % kColumns, 26310 + k / kColumns}, image));
+        benchmark::DoNotOptimize(EncodeJpeg(image));
+    }
+    printf("%.3f\n", std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / kTiles);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--floor") == 0)
+        return RenderFloor(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "--write-source") == 0)
         return WriteSource(argv[2]) ? 0 : 1;
+    if (argc == 5 && std::strcmp(argv[1], "--write-source") == 0)
+        return WriteSource(argv[2], std::clamp(std::atoi(argv[3]), 256, 65536), std::clamp(std::atoi(argv[4]), 256, 65536)) ? 0 : 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -10,7 +10,8 @@ packages=(
   g++ cmake ninja-build ccache pkg-config gdal-bin
   qt6-base-dev qt6-image-formats-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  libgdal-dev libgmt-dev gmt gmt-gshhg-high curl wrk
+  libgdal-dev libjpeg-dev libgmt-dev gmt gmt-gshhg-high curl wrk
+  nginx cgi-mapserver spawn-fcgi
   qt6-svg-dev
   desktop-file-utils appstream lintian dpkg-dev file
 )

@@ -36,9 +36,9 @@ std::unique_ptr<RasterSource::Handle> OpenExpanded(const std::string& name, std:
             error = "its palette could not be expanded";
             return nullptr;
         }
-        return std::unique_ptr<RasterSource::Handle>(new RasterSource::Handle{std::move(dataset), std::move(expanded)});
+        return std::unique_ptr<RasterSource::Handle>(new RasterSource::Handle{std::move(dataset), std::move(expanded), nullptr});
     }
-    return std::unique_ptr<RasterSource::Handle>(new RasterSource::Handle{std::move(dataset), nullptr});
+    return std::unique_ptr<RasterSource::Handle>(new RasterSource::Handle{std::move(dataset), nullptr, nullptr});
 }
 
 bool IsUrl(const std::string& name)
@@ -125,37 +125,20 @@ RenderResult RasterSource::Render(const TileAddress& tile, RgbImage& image)
     }
 
     const TileExtent extent = ExtentOf(tile);
-    char bounds[4][32];
-    snprintf(bounds[0], sizeof bounds[0], "%.3f", extent.West);
-    snprintf(bounds[1], sizeof bounds[1], "%.3f", extent.South);
-    snprintf(bounds[2], sizeof bounds[2], "%.3f", extent.East);
-    snprintf(bounds[3], sizeof bounds[3], "%.3f", extent.North);
-    const std::string size = std::to_string(image.Width);
-    const std::string utm = ProgramUtmDefinition(tile.Zone);
-    const char* arguments[] = {"-of", "MEM", "-t_srs", utm.c_str(), "-te", bounds[0], bounds[1], bounds[2], bounds[3],
-                               "-ts", size.c_str(), size.c_str(), "-r", "bilinear", "-dstalpha", "-q", nullptr};
-
+    if (!source->Warper)
+        source->Warper = std::make_unique<TileWarper>(source->Use());
     GdalErrorCollector errors;
-    GDALWarpAppOptions* options = GDALWarpAppOptionsNew(const_cast<char**>(arguments), nullptr);
-    GDALDatasetH input = GDALDataset::ToHandle(source->Use());
-    int usageError = FALSE;
-    DatasetPtr warped(GDALDataset::FromHandle(GDALWarp("", nullptr, 1, &input, options, &usageError)));
-    GDALWarpAppOptionsFree(options);
+    std::vector<uint8_t> planes;  // colour bands, then the coverage (alpha) band
+    int colourBands = 0;
+    const bool warped = source->Warper->Warp(extent.West, extent.South, extent.East, extent.North, tile.Zone, image.Width,
+                                             planes, colourBands, error);
     if (!warped || errors.Failed()) {
         // A failed read may leave the handle in a poor state: drop it rather than pool it.
-        RenderResult failed{false, "The source " + m_name + " did not deliver: " +
-                                       (errors.Failed() ? errors.FirstFailure() : std::string("the warp failed"))};
+        RenderResult failed{false, "The source " + m_name + " did not deliver: " + (errors.Failed() ? errors.FirstFailure() : error)};
         failed.Unreachable = SaysUnreachable(failed.Error);
         return failed;
     }
     Give(std::move(source));
-
-    const int bands = warped->GetRasterCount();  // colour bands, then the coverage (alpha) band
-    const int colourBands = bands - 1;
-    std::vector<uint8_t> planes(size_t(bands) * image.Pixels.size());
-    if (warped->RasterIO(GF_Read, 0, 0, image.Width, image.Height, planes.data(), image.Width, image.Height, GDT_Byte,
-                         bands, nullptr, 0, 0, 0, nullptr) != CE_None)
-        return {false, "The warped tile of " + m_name + " could not be read back"};
 
     const Rgb background = BackgroundOf(tile.Type);
     const size_t count = image.Pixels.size();

@@ -6,6 +6,7 @@
 
 #include "GdalSupport.h"
 #include "TileSource.h"
+#include "TileWarper.h"
 
 // Any GDAL raster dataset: a GeoTIFF or VRT on disk, an MBTiles file, or a GDAL WMS/TMS
 // description of a web service. Each tile is one warp of the source into the tile's square in
@@ -25,7 +26,8 @@ public:
     // The dataset, and for a palette source the RGB view of it that refers to it.
     struct Handle {
         DatasetPtr Original;
-        DatasetPtr Expanded;  // declared last: closed first
+        DatasetPtr Expanded;
+        std::unique_ptr<TileWarper> Warper;  // declared last: gone first
         GDALDataset* Use() const { return Expanded ? Expanded.get() : Original.get(); }
     };
 

@@ -25,12 +25,19 @@ std::string LogTimestamp()
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const int millis = int(std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[96];
-    snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
-             utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
-    return text;
+    // The date and time change once a second, not once a request.
+    thread_local std::time_t formatted = -1;
+    thread_local char text[96];
+    thread_local int length = 0;
+    if (seconds != formatted) {
+        std::tm utc{};
+        gmtime_r(&seconds, &utc);
+        length = snprintf(text, sizeof text - 5, "%04d-%02d-%02dT%02d:%02d:%02d.", utc.tm_year + 1900, utc.tm_mon + 1,
+                          utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+        formatted = seconds;
+    }
+    const char tail[5] = {char('0' + millis / 100), char('0' + millis / 10 % 10), char('0' + millis % 10), 'Z', 0};
+    return std::string(text, size_t(length)) + tail;
 }
 
 namespace {
@@ -54,10 +61,15 @@ std::string Printable(const std::string& text)
 // "Sun, 06 Dec 2026 20:30:00 GMT"; the C locale's names, as HTTP wants them.
 std::string HttpDate(std::time_t time)
 {
-    std::tm utc{};
-    gmtime_r(&time, &utc);
-    char text[64];
-    strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    // A repeated tile carries the same date again and again.
+    thread_local std::time_t formatted = -1;
+    thread_local char text[64];
+    if (time != formatted) {
+        std::tm utc{};
+        gmtime_r(&time, &utc);
+        strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+        formatted = time;
+    }
     return text;
 }
 

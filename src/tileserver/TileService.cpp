@@ -17,15 +17,15 @@ TileAnswer Text(int status, std::string line)
     return answer;
 }
 
-TileAnswer Picture(const TileAddress& tile, std::string bytes, int maxAge, std::time_t modified, bool cacheHit)
+TileAnswer Picture(const TileAddress& tile, const HotTiles::Tile& picture, int maxAge, bool cacheHit)
 {
     TileAnswer answer;
     answer.ContentType = ServedFormat(tile.Type) == TileFormat::Gif ? "image/gif" : "image/jpeg";
-    answer.Body = std::move(bytes);
+    answer.Body = picture.Body;
     answer.CacheHit = cacheHit;
     answer.MaxAge = maxAge;
-    answer.ETag = "\"" + HashText(answer.Body) + "\"";
-    answer.LastModified = modified;
+    answer.ETag = picture.ETag;
+    answer.LastModified = picture.LastModified;
     return answer;
 }
 
@@ -56,16 +56,24 @@ TileAnswer TileService::Answer(std::string_view query)
     if (!parsed.Ok)
         return Text(400, parsed.Error);
     const TileAddress& tile = parsed.Tile;
+    // The tile names its chain: one for each type.
+    const std::string name = TileFileStem(tile);
+    if (const auto hot = m_hot.Find(name)) {
+        m_metrics.CountCacheHit();
+        return Picture(tile, *hot, m_lifetime.MaxAge, true);
+    }
     SourceChain& chain = ChainFor(tile.Type);
     const std::string key = chain.CacheKey();
     std::time_t modified = 0;
     if (auto cached = m_cache.Read(key, tile, &modified)) {
         m_metrics.CountCacheHit();
-        return Picture(tile, std::move(*cached), m_lifetime.MaxAge, modified, true);
+        auto kept = std::make_shared<HotTiles::Tile>(HotTiles::Tile{std::move(*cached), "", modified});
+        kept->ETag = "\"" + HashText(kept->Body) + "\"";
+        m_hot.Keep(name, kept);
+        return Picture(tile, *kept, m_lifetime.MaxAge, true);
     }
 
     // Join the render of this tile when there is one; else queue one, if the queue has room.
-    const std::string name = TileFileStem(tile);
     std::shared_ptr<Render> render;
     {
         std::unique_lock<std::mutex> lock(m_lock);
@@ -80,7 +88,7 @@ TileAnswer TileService::Answer(std::string_view query)
     }
     TileAnswer answer;
     try {
-        answer = Draw(tile, chain, key);
+        answer = Draw(tile, chain, key, name);
     } catch (const std::exception& failure) {
         answer = Text(500, std::string("The tile could not be rendered: ") + failure.what());
     }
@@ -94,8 +102,10 @@ TileAnswer TileService::Answer(std::string_view query)
     return answer;
 }
 
-TileAnswer TileService::Draw(const TileAddress& tile, SourceChain& chain, const std::string& key)
+TileAnswer TileService::Draw(const TileAddress& tile, SourceChain& chain, const std::string& key, const std::string& name)
 {
+    SourceChain::Drawn drawn;
+    auto picture = std::make_shared<HotTiles::Tile>();
     {
         std::unique_lock<std::mutex> lock(m_lock);
         ++m_waiting;
@@ -103,32 +113,38 @@ TileAnswer TileService::Draw(const TileAddress& tile, SourceChain& chain, const 
         --m_waiting;
         --m_idleWorkers;
     }
-    // The worker is given back however the render ends.
-    struct Slot {
-        TileService& Service;
-        ~Slot()
-        {
+    {
+        // The worker is given back however the render ends, and before the tile goes to disk.
+        struct Slot {
+            TileService& Service;
+            ~Slot()
             {
-                std::lock_guard<std::mutex> lock(Service.m_lock);
-                ++Service.m_idleWorkers;
+                {
+                    std::lock_guard<std::mutex> lock(Service.m_lock);
+                    ++Service.m_idleWorkers;
+                }
+                Service.m_changed.notify_all();
             }
-            Service.m_changed.notify_all();
-        }
-    } slot{*this};
+        } slot{*this};
 
-    const auto start = std::chrono::steady_clock::now();
-    RgbImage image;
-    const SourceChain::Drawn drawn = chain.Render(tile, image);
-    if (!drawn.Result.Ok)
-        return Text(drawn.Result.Status, drawn.Result.Error);
-    std::string bytes = ServedFormat(tile.Type) == TileFormat::Gif ? EncodeGif(image) : EncodeJpeg(image);
-    if (bytes.empty())
-        return Text(500, "The tile could not be encoded.");
-    m_metrics.CountRender(drawn.Source, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    // A tile drawn in place of a better one is not kept: the better source fills it in later.
-    if (drawn.Final)
-        m_cache.Write(key, tile, bytes);
-    return Picture(tile, std::move(bytes), drawn.Final ? m_lifetime.MaxAge : m_lifetime.FallbackMaxAge(), std::time(nullptr), false);
+        const auto start = std::chrono::steady_clock::now();
+        RgbImage image;
+        drawn = chain.Render(tile, image);
+        if (!drawn.Result.Ok)
+            return Text(drawn.Result.Status, drawn.Result.Error);
+        picture->Body = ServedFormat(tile.Type) == TileFormat::Gif ? EncodeGif(image) : EncodeJpeg(image);
+        if (picture->Body.empty())
+            return Text(500, "The tile could not be encoded.");
+        m_metrics.CountRender(drawn.Source, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    picture->ETag = "\"" + HashText(picture->Body) + "\"";
+    picture->LastModified = std::time(nullptr);
+    // A tile drawn in place of a better one is kept nowhere: the better source fills it in later.
+    if (drawn.Final) {
+        m_cache.Write(key, tile, picture->Body);
+        m_hot.Keep(name, picture);
+    }
+    return Picture(tile, *picture, drawn.Final ? m_lifetime.MaxAge : m_lifetime.FallbackMaxAge(), false);
 }
 
 bool TileService::Healthy() const

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "HotTiles.h"
 #include "ServiceMetrics.h"
 #include "SourceChain.h"
 #include "TileCache.h"
@@ -53,13 +54,15 @@ public:
 
     static constexpr int kQueuePerWorker = 4;  // the default bound of the queue
     static constexpr int kRetryAfter = 2;      // seconds, with a 503
+    static constexpr size_t kHotTileBytes = 64 << 20;  // tiles kept in memory, about 8,000 photo tiles
 
 private:
     struct Render;
-    TileAnswer Draw(const TileAddress& tile, SourceChain& chain, const std::string& key);
+    TileAnswer Draw(const TileAddress& tile, SourceChain& chain, const std::string& key, const std::string& name);
 
     std::unique_ptr<SourceChain> m_photo, m_topo;
     TileCache m_cache;
+    HotTiles m_hot{kHotTileBytes};  // final tiles only, never fallback tiles
     TileLifetime m_lifetime;
     const int m_maxQueue;
     ServiceMetrics m_metrics;

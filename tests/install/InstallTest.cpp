@@ -133,6 +133,7 @@ TEST_F(Installed, LaunchersStartTheInstalledPrograms)
     } launchers[] = {
         {DesktopFile, "Exec=", "/usr/bin/Quiltmap"},
         {"usr/lib/systemd/user/quiltmap-tileserver.service", "ExecStart=", "/usr/bin/quiltmap-tileserver"},
+        {"usr/lib/systemd/system/quiltmap-tileserver@.service", "ExecStart=", "/usr/bin/quiltmap-tileserver"},
     };
     for (const auto& launcher : launchers) {
         if (!install.Holds(launcher.File))

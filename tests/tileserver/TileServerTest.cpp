@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "CoastSource.h"
+#include "HotTiles.h"
 #include "Mapstuff.h"
 #include "RasterSource.h"
 #include "ServerOptions.h"
@@ -196,11 +197,12 @@ TEST(TileServer, RepeatedRequestIsReadFromTheCacheAndSourcesDoNotShareIt)
     for (const auto& entry : fs::recursive_directory_iterator(cache.path().toStdString()))
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
 
-    // A tile damaged on disk is rendered anew, not served.
+    // A tile damaged on disk is rendered anew, not served (by a server that has not kept it in memory).
     const std::string stored = TileCache(cache.path().toStdString()).PathOf(Raster(MarkerGeoTiff())->CacheKey(), {1, 13, 10, 342, 3295});
     ASSERT_TRUE(fs::exists(stored));
     fs::resize_file(stored, first.size() / 2);
-    const auto repaired = server.Get(path);
+    RunningTileServer restarted(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
+    const auto repaired = restarted.Get(path);
     ASSERT_TRUE(repaired && repaired->status == 200);
     EXPECT_EQ(repaired->get_header_value("X-Cache"), "miss");
     EXPECT_EQ(repaired->body, first);
@@ -366,6 +368,27 @@ TEST(TileServer, EmbeddedLandAndWaterAgreeWithGmt)
         }
     }
     EXPECT_EQ(disagreements, 0) << "of " << samples.size() << " samples";
+}
+
+// Memory stays within its bound, the tile least recently asked for going first; a tile too
+// large for it is not kept.
+TEST(HotTiles, KeepsWithinItsBoundGivingUpTheLeastRecentlyAskedFor)
+{
+    HotTiles hot(16 * 1024);
+    const auto tile = [](size_t bytes) { return std::make_shared<HotTiles::Tile>(HotTiles::Tile{std::string(bytes, 'j'), "\"e\"", 0}); };
+    for (const char* key : {"a", "b", "c", "d"})
+        hot.Keep(key, tile(900));
+    ASSERT_TRUE(hot.Find("a"));
+    for (int i = 0; i < 40; ++i) {
+        hot.Keep("new" + std::to_string(i), tile(900));
+        hot.Find("a");
+        EXPECT_LE(hot.Bytes(), 16u * 1024);
+    }
+    EXPECT_TRUE(hot.Find("a"));
+    EXPECT_FALSE(hot.Find("b"));
+    EXPECT_TRUE(hot.Find("new39"));
+    hot.Keep("large", tile(2000));
+    EXPECT_FALSE(hot.Find("large"));
 }
 
 }  // namespace
