@@ -1,3 +1,6 @@
+#include <map>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -7,6 +10,8 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -308,6 +313,27 @@ TEST_F(MainWindowTest, KeyFiltersAndAccelerators)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.Log.empty(); }, 2000));
     EXPECT_EQ(prompter.Log.front().text, CoordinateRefusal(false));
     EXPECT_EQ(QApplication::focusWidget(), txtLat);
+}
+
+// Two items of one menu on the same "&" letter only move between each other; every letter must
+// reach one item.
+TEST_F(MainWindowTest, EachMenuHasDistinctAccelerators)
+{
+    Start();
+    std::vector<QList<QAction*>> menus{window->menuBar()->actions()};
+    for (QMenu* menu : window->findChildren<QMenu*>())
+        menus.push_back(menu->actions());
+    for (const QList<QAction*>& items : menus) {
+        std::map<QChar, QString> taken;
+        for (const QAction* item : items) {
+            const QString text = item->text();
+            const qsizetype amp = text.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+            if (amp < 0)
+                continue;
+            const auto [at, isNew] = taken.emplace(text.at(amp + 1).toLower(), text);
+            EXPECT_TRUE(isNew) << text.toStdString() << " and " << at->second.toStdString();
+        }
+    }
 }
 
 // Text that arrives other than as one plain key passes the same filter: keys with Alt or AltGr
