@@ -464,6 +464,12 @@ void frmQuiltmap::ShowPickOnMap()
     TileFetcher fetcher;
     fetcher.SetTileLibraryFolder(m_maker->TileLibraryFolder());
     fetcher.SetTileServer(m_maker->TileServer());
+    // The overview may be the first to ask for tiles: it starts the local tile server as a
+    // download would, instead of drawing grey squares.
+    if (m_localServer) {
+        m_localServer->Recheck();
+        fetcher.SetRequestGate([this](const QUrl& server) { return m_localServer->ReadyFor(server); });
+    }
     frmPickOnMap dialog(this, valid ? latitude.Value : DefaultPickLatitude,
                         valid ? longitude.Value : DefaultPickLongitude, Choices(), fetcher);
     if (dialog.exec() != QDialog::Accepted)
