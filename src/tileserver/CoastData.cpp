@@ -1,6 +1,9 @@
 #include "CoastData.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <charconv>
 #include <cmath>
@@ -300,6 +303,22 @@ bool CoastDataBuilder::Build(const std::string& folder, const std::string& targe
     return true;
 }
 
+void CoastData::RemoveStaleWork(const std::string& folder)
+{
+    static const std::string prefix = "gmt-work-";
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(folder, ignored)) {
+        const std::string name = entry.path().filename().string();
+        long pid = 0;
+        const char* digits = name.c_str() + prefix.size();
+        const auto [end, failure] = std::from_chars(digits, name.c_str() + name.size(), pid);
+        if (name.rfind(prefix, 0) != 0 || failure != std::errc() || *end != 0 || pid <= 0 || pid == getpid())
+            continue;
+        if (kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            fs::remove_all(entry.path(), ignored);
+    }
+}
+
 std::shared_ptr<const CoastData> CoastData::Prepare(const std::string& folder, char resolution, std::string& error)
 {
     std::error_code failure;
@@ -311,6 +330,7 @@ std::shared_ptr<const CoastData> CoastData::Prepare(const std::string& folder, c
     const std::string path = folder + "/" + FileName(resolution);
     if (auto data = Load(path))
         return data;
+    RemoveStaleWork(folder);
     if (!CoastDataBuilder::Build(folder, path, resolution, error))
         return nullptr;
     auto data = Load(path);

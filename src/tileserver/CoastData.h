@@ -46,6 +46,10 @@ public:
     const Line& LineAt(uint32_t index) const { return m_lines[index]; }
     size_t PointCount() const;
 
+    // Removes the work folders of conversions whose server process is gone (one stopped while
+    // it converted): they hold tens of megabytes each and nothing else would ever remove them.
+    static void RemoveStaleWork(const std::string& folder);
+
     // The file's name; its version changes whenever the way it is made changes.
     static std::string FileName(char resolution = 'h');
 

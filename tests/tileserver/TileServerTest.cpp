@@ -1,3 +1,6 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -290,6 +293,26 @@ TEST(TileServer, DamagedEmbeddedDataIsRefused)
         std::ofstream(path, std::ios::binary) << c.Bytes;
         EXPECT_FALSE(CoastData::Load(path));
     }
+}
+
+// A conversion cut short by a stopped server leaves its work folder; the next one removes those
+// of processes that are gone, and no other.
+TEST(TileServer, StaleConversionWorkIsRemoved)
+{
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    ASSERT_GT(gone, 0);
+    waitpid(gone, nullptr, 0);
+    QTemporaryDir folder;
+    const std::string root = folder.path().toStdString();
+    const std::string names[] = {"gmt-work-" + std::to_string(gone), "gmt-work-" + std::to_string(getpid()),
+                                 "gmt-work-1", "gmt-work-x", "embedded"};
+    for (const std::string& name : names)
+        std::filesystem::create_directories(root + "/" + name + "/inner");
+    CoastData::RemoveStaleWork(root);
+    for (const std::string& name : names)
+        EXPECT_EQ(std::filesystem::exists(root + "/" + name), name != names[0]) << name;
 }
 
 TEST(TileServer, EmbeddedLandAndWaterAgreeWithGmt)
