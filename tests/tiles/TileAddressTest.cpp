@@ -43,6 +43,9 @@ TEST(TileAddress, OneTileBeyondTheZoneAndForeignNamesAreRefused)
               "Tile X=17 lies beyond the zone at this scale (easting 1740800 m).");
     EXPECT_EQ(ParseTileQuery("T=1&S=10&X=0&Y=51052&Z=1").Error,
               "Tile Y=51052 lies beyond the zone at this scale (northing 10210400 m).");
+    // The last tile the largest map can reach, and the first one past it.
+    EXPECT_TRUE(ParseTileQuery("T=1&S=10&X=8521&Y=51051&Z=1").Ok);
+    EXPECT_FALSE(ParseTileQuery("T=1&S=10&X=8522&Y=0&Z=1").Ok);
     for (const char* name : {"1-19-1-17-0.JPG", "1-10-1-0-51052.GIF", "1-10-61-0-0.JPG", "1-12-13-622-5500.jpg",
                              "01-12-13-622-5500.JPG", "1-12-13-622.JPG", "1-12-13-622-5500-1.JPG", "1-12-13--5500.JPG",
                              "1-12-13-622-5500.JPG.part", ".GIF"})
