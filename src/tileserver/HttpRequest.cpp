@@ -79,8 +79,15 @@ HttpParse ParseHttpRequest(std::string_view bytes, HttpRequest& request)
         if (at > kMaxRequestHead)
             break;
     }
-    if (headEnd == std::string_view::npos)
-        return bytes.size() > kMaxRequestHead ? Refused(431) : HttpParse();
+    if (headEnd == std::string_view::npos) {
+        if (bytes.size() > kMaxRequestHead)
+            return Refused(431);
+        // Bytes that cannot begin a request (a TLS greeting, say) are refused at once, not waited on.
+        for (unsigned char c : bytes.substr(start, bytes.find_first_of(" \r\n", start) - start))
+            if (!IsTokenChar(c))
+                return Refused(400);
+        return HttpParse();
+    }
     if (headEnd > kMaxRequestHead)
         return Refused(431);
 

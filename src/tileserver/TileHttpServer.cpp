@@ -32,7 +32,7 @@ namespace {
 constexpr int kListenBacklog = 1024;
 constexpr size_t kMaxConnections = 10000;
 constexpr size_t kBlockingThreads = 256;
-constexpr int64_t kKeepAliveMs = 5000, kReadMs = 10000, kWriteMs = 10000;
+constexpr int64_t kKeepAliveMs = 5000, kReadMs = 10000, kWriteMs = 10000, kLingerMs = 2000;
 
 // Milliseconds of a clock that only goes forward; coarse is plenty for time-outs.
 int64_t NowMs()
@@ -306,6 +306,7 @@ struct Connection {
     std::deque<Chunk> Out;
     bool Pending = false;  // an answer is being made by the pool
     bool Closing = false;  // closed once what is queued is sent
+    bool Lingering = false;  // answered and shut for writing; what still comes is read and dropped
     uint32_t Events = 0;   // what epoll watches for
     int64_t Since = 0;     // idle or writing since; a partial request since its first byte
 };
@@ -599,6 +600,11 @@ void TileHttpServer::State::Read(Loop& loop, Connection& connection, int64_t now
     const ssize_t n = read(connection.Fd, buffer, sizeof buffer);
     if (n < 0 && (errno == EAGAIN || errno == EINTR))
         return;
+    if (connection.Lingering) {
+        if (n <= 0)
+            Close(loop, connection.Fd);
+        return;
+    }
     if (n <= 0) {
         // The client is done sending: what it asked for is still answered.
         connection.Closing = true;
@@ -793,8 +799,15 @@ void TileHttpServer::State::Flush(Loop& loop, Connection& connection, int64_t no
         }
     }
     if (connection.Out.empty() && !connection.Pending && connection.Closing) {
-        Close(loop, connection.Fd);
-        return;
+        // Closing with unread bytes would reset the connection, and the client could lose the
+        // answer: the sending side is shut first and the rest read until the client closes.
+        if (Stopping || shutdown(connection.Fd, SHUT_WR) != 0) {
+            Close(loop, connection.Fd);
+            return;
+        }
+        connection.Lingering = true;
+        connection.In.clear();
+        connection.Since = now;
     }
     if (connection.Out.empty() && connection.In.empty())
         connection.Since = now;
@@ -805,7 +818,7 @@ void TileHttpServer::State::Flush(Loop& loop, Connection& connection, int64_t no
 // buffered for.
 void TileHttpServer::State::Watch(Loop& loop, Connection& connection)
 {
-    const bool reading = !connection.Pending && !connection.Closing && connection.Out.empty();
+    const bool reading = connection.Lingering || (!connection.Pending && !connection.Closing && connection.Out.empty());
     const uint32_t events = (reading ? uint32_t(EPOLLIN) : 0u) | (connection.Out.empty() ? 0u : uint32_t(EPOLLOUT));
     if (events == connection.Events)
         return;
@@ -830,7 +843,7 @@ void TileHttpServer::State::Sweep(Loop& loop, int64_t now)
     for (const auto& [fd, connection] : loop.Connections) {
         if (connection.Pending)
             continue;
-        const int64_t limit = !connection.Out.empty() ? kWriteMs : !connection.In.empty() ? kReadMs : kKeepAliveMs;
+        const int64_t limit = connection.Lingering ? kLingerMs : !connection.Out.empty() ? kWriteMs : !connection.In.empty() ? kReadMs : kKeepAliveMs;
         if (now - connection.Since > limit)
             late.push_back(fd);
     }
