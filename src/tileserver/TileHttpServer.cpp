@@ -497,6 +497,7 @@ void TileHttpServer::State::RunLoop(Loop& loop)
             std::vector<int> idle;
             for (auto& [fd, connection] : loop.Connections) {
                 connection.Closing = true;
+                connection.In.clear();  // requests behind one being answered are not begun
                 if (!connection.Pending && connection.Out.empty())
                     idle.push_back(fd);
             }
