@@ -335,6 +335,7 @@ struct TileHttpServer::State {
         std::unordered_map<int, Connection> Connections;
         std::mutex MadeLock;
         std::vector<Made> MadeQueue;
+        std::vector<int> Handed;  // connections accepted by another loop, for this one
         std::string Log;  // lines of this turn, written together before waiting again
     };
 
@@ -348,6 +349,7 @@ struct TileHttpServer::State {
     std::atomic<bool> Stopping{false};
     std::atomic<size_t> Open{0};
     std::atomic<uint64_t> NextId{1};
+    std::atomic<size_t> NextLoop{0};
     size_t MaxConnections = kMaxConnections;
 
     State(TileService& service, bool log) : Service(service), Log(log) {}
@@ -365,6 +367,7 @@ struct TileHttpServer::State {
 
     void RunLoop(Loop& loop);
     void Accept(Loop& loop, int64_t now);
+    void Adopt(Loop& loop, int fd, int64_t now);
     bool CloseOldestIdle(Loop& loop);
     void Read(Loop& loop, Connection& connection, int64_t now);
     void Serve(Loop& loop, Connection& connection, int64_t now);
@@ -463,6 +466,8 @@ void TileHttpServer::Run()
     for (const auto& loop : state.Loops) {
         for (const Made& made : loop->MadeQueue)
             loop->Log += made.LogLine;
+        for (int fd : loop->Handed)
+            close(fd);
         WriteAll(2, loop->Log);
     }
     std::lock_guard<std::mutex> lock(state.Lock);
@@ -569,17 +574,39 @@ void TileHttpServer::State::Accept(Loop& loop, int64_t now)
         }
         int yes = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        Connection& connection = loop.Connections[fd];
-        connection.Fd = fd;
-        connection.Id = NextId++;
-        connection.Since = now;
-        connection.Events = EPOLLIN;
-        epoll_event event{};
-        event.events = EPOLLIN;
-        event.data.fd = fd;
-        epoll_ctl(loop.Epoll, EPOLL_CTL_ADD, fd, &event);
         ++Open;
+        // Whichever loop woke first accepts: the connections are dealt out in turn, so that
+        // a burst of them does not all land on one loop.
+        Loop& owner = *Loops[NextLoop++ % Loops.size()];
+        if (&owner == &loop) {
+            Adopt(loop, fd, now);
+            continue;
+        }
+        {
+            std::lock_guard<std::mutex> lock(owner.MadeLock);
+            owner.Handed.push_back(fd);
+        }
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(owner.Wake, &one, sizeof one);
     }
+}
+
+void TileHttpServer::State::Adopt(Loop& loop, int fd, int64_t now)
+{
+    if (Stopping) {
+        close(fd);
+        --Open;
+        return;
+    }
+    Connection& connection = loop.Connections[fd];
+    connection.Fd = fd;
+    connection.Id = NextId++;
+    connection.Since = now;
+    connection.Events = EPOLLIN;
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.fd = fd;
+    epoll_ctl(loop.Epoll, EPOLL_CTL_ADD, fd, &event);
 }
 
 bool TileHttpServer::State::CloseOldestIdle(Loop& loop)
@@ -749,10 +776,14 @@ void TileHttpServer::State::Queue(Loop& loop, Connection& connection, const Aske
 void TileHttpServer::State::TakeMade(Loop& loop, int64_t now)
 {
     std::vector<Made> made;
+    std::vector<int> handed;
     {
         std::lock_guard<std::mutex> lock(loop.MadeLock);
         made.swap(loop.MadeQueue);
+        handed.swap(loop.Handed);
     }
+    for (int fd : handed)
+        Adopt(loop, fd, now);
     for (Made& answer : made) {
         loop.Log += answer.LogLine;
         const auto found = loop.Connections.find(answer.Fd);
