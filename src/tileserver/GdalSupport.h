@@ -10,28 +10,20 @@
 // Once per process: drivers, no side files, bounded web waits, our User-Agent.
 void InitialiseGdal();
 
-// The owners of what GDAL hands out; nothing else closes or frees these.
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
+// The owners of what GDAL hands out, each freed by GDAL's own call for it; nothing else closes
+// or frees these.
+template <auto Free>
+struct GdalRelease {
+    template <typename T>
+    void operator()(T* object) const { Free(object); }
 };
+using DatasetCloser = GdalRelease<GDALClose>;
 using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
-
-struct WarpOptionsFree {
-    void operator()(GDALWarpOptions* options) const { GDALDestroyWarpOptions(options); }
-};
 // Frees the option list and band arrays it holds as well.
-using WarpOptionsPtr = std::unique_ptr<GDALWarpOptions, WarpOptionsFree>;
-
-struct TranslateOptionsFree {
-    void operator()(GDALTranslateOptions* options) const { GDALTranslateOptionsFree(options); }
-};
-using TranslateOptionsPtr = std::unique_ptr<GDALTranslateOptions, TranslateOptionsFree>;
-
-// A string GDAL allocated (CPLMalloc) and the caller frees.
-struct CplFree {
-    void operator()(char* text) const { CPLFree(text); }
-};
-using CplString = std::unique_ptr<char, CplFree>;
+using WarpOptionsPtr = std::unique_ptr<GDALWarpOptions, GdalRelease<GDALDestroyWarpOptions>>;
+using TranslateOptionsPtr = std::unique_ptr<GDALTranslateOptions, GdalRelease<GDALTranslateOptionsFree>>;
+// A string GDAL allocated for the caller.
+using CplString = std::unique_ptr<char, GdalRelease<CPLFree>>;
 
 // The PROJ definition of UTM zone `zone` (north) on the program's own ellipsoid, so that a tile
 // agrees with the calibration the program writes for it.
