@@ -93,8 +93,9 @@ TEST(Conversions, FailuresLeaveThePointUntouched)
     }
 }
 
-// Only the band gives the hemisphere: northing 9000000 is about 9 S in a southern band and
-// near the pole in a northern one.
+// Only the band gives the hemisphere: northing 9000000 is about 9 S in a southern band and near
+// the pole in a northern one. A negative latitude lost in the trip through radians falls in band
+// "N"; its northing must carry no false northing, or the way back lands near the pole.
 TEST(UtmToLatLong, TheBandChoosesTheHemisphere)
 {
     for (const char* band : {"C", "M", "N", "X"}) {
@@ -102,12 +103,6 @@ TEST(UtmToLatLong, TheBandChoosesTheHemisphere)
         ASSERT_EQ(UtmToLatLong(p), UtmOk);
         EXPECT_NEAR(p.Latitude, std::string(band) < "N" ? -9.0 : 81.0, 0.5) << band;
     }
-}
-
-// A negative latitude lost in the trip through radians falls in band "N"; its northing must
-// carry no false northing, or the way back lands near the pole.
-TEST(LatLongToUtm, LatitudeJustBelowTheEquatorComesBack)
-{
     UtmPoint p = PointAt(-1e-20, -100.0);
     ASSERT_EQ(LatLongToUtm(p), UtmOk);
     EXPECT_EQ(p.Band, "N");
