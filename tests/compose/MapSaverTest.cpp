@@ -37,15 +37,9 @@ protected:
     // Lake Union: south-west 47.605432 N 122.351234 W, north-east 47.650987 N 122.284321 W.
     SaveRequest LakeUnion(int16_t option = 0, const QString& description = "Lake Union", const QString& folder = {}) const
     {
-        SaveRequest request;
-        request.FileNameOption = option;
-        request.Description = description;
-        request.MapsFolder = folder.isEmpty() ? maps : folder;
-        request.WestLongitude = -122.351234;
-        request.NorthLatitude = 47.650987;
-        request.EastLongitude = -122.284321;
-        request.SouthLatitude = 47.605432;
-        return request;
+        return {.FileNameOption = option, .Description = description, .MapsFolder = folder.isEmpty() ? maps : folder,
+                .WestLongitude = -122.351234, .NorthLatitude = 47.650987, .EastLongitude = -122.284321,
+                .SouthLatitude = 47.605432};
     }
     QStringList Files() const { return QDir(maps).entryList(QDir::Files, QDir::Name); }
 };

@@ -36,11 +36,10 @@ double DistanceTo(const QPolygonF& line, const QPointF& point)
 
 GridSquares SquaresOf(const MapCase& map, TileGrid& grid)
 {
-    ListChoices choices;
-    choices.ScaleIndex = map.scaleIndex;
-    choices.WidthIndex = choices.HeightIndex = int16_t(map.tiles - 1);
+    const int16_t tiles = int16_t(map.tiles - 1);
     MapRequest request;
-    EXPECT_TRUE(BuildTileGrid(choices, map.latitude, map.longitude, request, grid));
+    EXPECT_TRUE(BuildTileGrid({.ScaleIndex = map.scaleIndex, .WidthIndex = tiles, .HeightIndex = tiles}, map.latitude,
+                              map.longitude, request, grid));
     EXPECT_EQ(grid.BottomLeft.Easting, map.westEasting) << map.name;
     EXPECT_EQ(grid.TopRight.Northing, map.northNorthing) << map.name;
     return GridSquaresIn(QRectF(0, 0, map.tiles * 200, map.tiles * 200), MapPixelMapping(grid));

@@ -39,7 +39,9 @@ TEST(ParseLocator, SquaresHaveTheirCornersAndSizes)
     }
 }
 
-TEST(ParseLocator, MalformedTextsAreRefused)
+// Malformed texts are refused. The fields hold north latitudes and west longitudes: the message
+// says which side is wrong.
+TEST(LocatorRefusal, MalformedOrOnTheWrongSideOfGreenwichOrTheEquator)
 {
     for (const char* text : {"", "C", "CN8", "CN87u", "CN87uo4", "CN87uo4x7", "SN87", "CS87", "CNA7",
                              "CN8A", "CN87yo", "CN87uy", "CN87uoA7", "CN87uo4a", "CN 87", "CN87-u", "1N87"}) {
@@ -48,14 +50,8 @@ TEST(ParseLocator, MalformedTextsAreRefused)
         EXPECT_TRUE(LocatorRefusal(QString::fromLatin1(text), square).contains(QStringLiteral("is not a grid locator")))
             << text;
     }
-}
-
-// The fields hold north latitudes and west longitudes: the message says which side is wrong.
-TEST(LocatorRefusal, SaysWhichSideOfGreenwichOrTheEquatorIsWrong)
-{
     const struct { const char* text; const char* where; } cases[] = {
-        {"CN87uo", nullptr}, {"IJ90", nullptr},            // touching Greenwich and the equator from the west and north
-        {"AR09", nullptr},
+        {"CN87uo", nullptr}, {"IJ90", nullptr}, {"AR09", nullptr},  // IJ90 touches Greenwich and the equator
         {"JJ00", "lies east of Greenwich."}, {"RR99", "lies east of Greenwich."},
         {"AA00", "lies south of the equator."}, {"II99", "lies south of the equator."},
         {"JI00", "lies east of Greenwich and south of the equator."},
@@ -63,22 +59,20 @@ TEST(LocatorRefusal, SaysWhichSideOfGreenwichOrTheEquatorIsWrong)
     for (const auto& c : cases) {
         LocatorSquare square;
         const QString message = LocatorRefusal(QString::fromLatin1(c.text), square);
-        const bool expected = c.where ? message.contains(QString::fromLatin1(c.where)) : message.isEmpty();
-        EXPECT_TRUE(expected) << c.text << ": " << message.toStdString();
+        EXPECT_TRUE(c.where ? message.contains(QString::fromLatin1(c.where)) : message.isEmpty())
+            << c.text << ": " << message.toStdString();
     }
 }
 
 TEST(LocatorOf, NamesTheSquareHoldingThePoint)
 {
     const struct { double latitude, longitude; int characters; const char* locator; } cases[] = {
-        {47.6061, -122.3328, 6, "CN87uo"},
-        {Dm(47, 36.37), Dm(-122, 21.07), 6, "CN87to"},
+        {47.6061, -122.3328, 6, "CN87uo"}, {Dm(47, 36.37), Dm(-122, 21.07), 6, "CN87to"},
         {Dm(47, 36.37), Dm(-122, 21.07), 4, "CN87"},
         {47, -124, 6, "CN87aa"},                 // the south-west corner belongs to the square
         {Dm(41, 44.25), Dm(-72, 43), 8, "FN31pr47"},
         {90, -180, 6, "AR09ax"},                 // the north edge of the world counts in the last square
-        {0, 0, 6, "JJ00aa"},
-        {-90, 180, 4, "RA90"},
+        {0, 0, 6, "JJ00aa"}, {-90, 180, 4, "RA90"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(LocatorOf(c.latitude, c.longitude, c.characters), QString::fromLatin1(c.locator))
@@ -89,21 +83,16 @@ TEST(LocatorOf, NamesTheSquareHoldingThePoint)
 TEST(PlaceLocator, WritesTheCentreOrTheSouthWestCornerInTheFieldsNormalForm)
 {
     const struct { const char* text; bool centre; const char* latitude; const char* longitude; } cases[] = {
-        {"CN87", true, "47.30.00", "123.00.00"},
-        {"CN87", false, "47.00.00", "124.00.00"},
-        {"CN87uo", true, "47.36.25", "122.17.50"},
-        {"CN87uo", false, "47.35.00", "122.20.00"},
+        {"CN87", true, "47.30.00", "123.00.00"}, {"CN87", false, "47.00.00", "124.00.00"},
+        {"CN87uo", true, "47.36.25", "122.17.50"}, {"CN87uo", false, "47.35.00", "122.20.00"},
         {"FN31pr47", true, "41.44.38", "072.42.75"},     // 41 44.375 rounds to the hundredth
         {"FN31pr47", false, "41.44.25", "072.43.00"},
-        {"AR09", false, "89.00.00", "180.00.00"},
-        {"IJ90", true, "00.30.00", "001.00.00"},
+        {"AR09", false, "89.00.00", "180.00.00"}, {"IJ90", true, "00.30.00", "001.00.00"},
     };
     for (const auto& c : cases) {
         LocatorSquare square;
         ASSERT_TRUE(ParseLocator(QString::fromLatin1(c.text), square));
-        ListChoices lists;
-        lists.ReferenceIsCentre = c.centre;
-        const LocatorPlacement p = PlaceLocator(square, false, lists);
+        const LocatorPlacement p = PlaceLocator(square, false, ListChoices{.ReferenceIsCentre = c.centre});
         EXPECT_EQ(std::tuple(p.LatitudeText, p.LongitudeText, p.Fitted, p.Lists.ReferenceIsCentre),
                   std::tuple(c.latitude, c.longitude, false, c.centre)) << c.text;
     }
@@ -149,10 +138,7 @@ TEST(PlaceLocator, FitPicksTheFinestResolutionAndFewestTilesThatCover)
     for (const char* text : {"CN87", "EM12", "CN87uo", "FN31pr47", "DM79lr", "CN80"}) {
         LocatorSquare square;
         ASSERT_TRUE(ParseLocator(QString::fromLatin1(text), square));
-        ListChoices current;
-        current.ReferenceIsCentre = false;
-        current.TypeIndex = 1;
-        const LocatorPlacement placement = PlaceLocator(square, true, current);
+        const LocatorPlacement placement = PlaceLocator(square, true, ListChoices{.TypeIndex = 1, .ReferenceIsCentre = false});
         ASSERT_TRUE(placement.Fitted) << text;
         EXPECT_TRUE(placement.Message.isEmpty());
         const ListChoices& fit = placement.Lists;
