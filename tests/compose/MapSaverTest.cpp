@@ -39,7 +39,7 @@ protected:
     {
         return {.FileNameOption = option, .Description = description, .MapsFolder = folder.isEmpty() ? maps : folder,
                 .WestLongitude = -122.351234, .NorthLatitude = 47.650987, .EastLongitude = -122.284321,
-                .SouthLatitude = 47.605432};
+                .SouthLatitude = 47.605432, .Grid = {}, .BetweenFiles = {}};
     }
     QStringList Files() const { return QDir(maps).entryList(QDir::Files, QDir::Name); }
 };

@@ -174,27 +174,26 @@ TEST_F(MainWindowTest, ExitDuringADownloadAsksNothingAndSavesTheSettings)
         EXPECT_TRUE(ini.contains(line)) << line.toStdString() << ini.toStdString();
 }
 
-// Opened from the menu: no owner, so neither moved nor top-most; the link opens what it shows.
+// Opened from the menu: no owner, so neither moved nor top-most.
 TEST_F(MainWindowTest, AboutBoxFromTheMenu)
 {
     Start();
     ContextIDs::CloseHelp();
-    QStringList texts;
+    QString title;
     bool topMost = true;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* box = dynamic_cast<frmAbout*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        texts = QStringList{box->windowTitle(), box->labAppTitle->text(), box->Label1->text(), box->cmdOk->text()};
+        title = box->windowTitle();
         topMost = box->windowFlags() & Qt::WindowStaysOnTopHint;
-        EXPECT_TRUE(box->SWBHyperLink1->text().startsWith("http"));
-        EXPECT_EQ(box->SWBHyperLink1->Url(), QUrl(box->SWBHyperLink1->text()));
+        EXPECT_EQ(box->SWBHyperLink1->Url(), QUrl(box->SWBHyperLink1->text()));   // the link opens what it shows
         QTest::mouseClick(box->cmdOk, Qt::LeftButton);
     });
     poll.start(0);
     Action("mnuAbout")->trigger();   // returns when the box has closed
-    EXPECT_EQ(texts, (QStringList{"About Quiltmap", "Quiltmap V1.00", "The main Corvane32 web site is:-", "&Ok"}));
+    EXPECT_EQ(title, "About Quiltmap");
     EXPECT_FALSE(topMost);
 }
 

@@ -17,8 +17,8 @@ TEST(MapCost, CountsTheMapsTilesFoundInAPreparedTileLibrary)
     for (const char* name : {"2-12-13-622-5499.GIF", "2-12-13-624-5498.JPG", "1-12-13-623-5498.JPG",
                              "2-12-13-625-5498.JPG"})
         ASSERT_TRUE(WriteFile(folder + QLatin1String(name), QByteArray(200, 'x')));
-    const MapRequest request{.TilesWide = 3, .TilesHigh = 2, .ImageType = 2};
-    const TileGrid grid{.ScaleCode = 12, .FirstTileX = 622, .FirstTileY = 5498, .Zone = 13};
+    const MapRequest request{.TilesWide = 3, .TilesHigh = 2, .ImageType = 2, .Description = {}};
+    const TileGrid grid{.ScaleCode = 12, .FirstTileX = 622, .FirstTileY = 5498, .Zone = 13, .BottomLeft = {}, .TopRight = {}};
     EXPECT_EQ(MapCostText(CountMapCost(GridTiles(request, grid), folder)),
               "6 tiles: 2 in the tile library, 4 to fetch (about 1 s)");
 }
