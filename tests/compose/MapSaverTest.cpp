@@ -63,7 +63,13 @@ TEST(FormatLatLong, DegreesMinutesAndThousandthsWithHemisphereLetters)
 
 TEST_F(MapSaverTest, LakeUnionIsWrittenByteForByteAndThePictureDecodesToTheMap)
 {
-    EXPECT_EQ(SaveMap(map, LakeUnion(), prompter, FixedClock), maps + "Lake Union");
+    SaveRequest request = LakeUnion();
+    QStringList inPlace;   // after each file: the picture goes in place last, so a map appears whole
+    request.BetweenFiles = [&] {
+        inPlace << QString(QFile::exists(maps + "Lake Union.INF") ? "I" : "-") + (QFile::exists(maps + "Lake Union.JPG") ? "J" : "-");
+    };
+    EXPECT_EQ(SaveMap(map, request, prompter, FixedClock), maps + "Lake Union");
+    EXPECT_EQ(inPlace, QStringList({"--", "--", "I-", "IJ"}));
     EXPECT_EQ(ReadFile(maps + "Lake Union.INF"), LakeUnionCorners + "Lake Union\r\n");
     EXPECT_EQ(Files(), QStringList({"Lake Union.INF", "Lake Union.JPG"}));
     EXPECT_EQ(prompter.Texts(Kind::Inform), std::vector<QString>{"The map has been saved as '" + maps + "Lake Union.JPG'."});
