@@ -160,6 +160,7 @@ TEST_F(IniFile, AFailedWriteLeavesTheFileAsItWas)
     }
 }
 
+// Stored text as a number and as a truth; IsItTrue takes four words in any case and upper-cases the text.
 TEST(IniTruth, StoredTextAsNumberAndBoolean)
 {
     const std::tuple<QString, std::optional<double>, bool> cases[] = {
@@ -171,14 +172,10 @@ TEST(IniTruth, StoredTextAsNumberAndBoolean)
         EXPECT_EQ(clsIni::TextToNumber(text), number) << text.toStdString();
         EXPECT_EQ(clsIni::TextToBoolean(text), truth) << text.toStdString();
     }
-}
-
-TEST(IniTruth, IsItTrueAcceptsFourWordsInAnyCaseAndUpperCasesTheText)
-{
-    const std::tuple<QString, bool, QString> cases[] = {
+    const std::tuple<QString, bool, QString> words[] = {
         {"yes", true, "YES"}, {"On", true, "ON"}, {"1", true, "1"}, {"tRuE", true, "TRUE"}, {"-1", false, "-1"},
         {"", false, ""}, {" yes", false, " YES"}, {"0", false, "0"}};
-    for (auto [text, expected, upper] : cases) {
+    for (auto [text, expected, upper] : words) {
         EXPECT_EQ(clsIni::IsItTrue(text), expected) << upper.toStdString();
         EXPECT_EQ(text, upper);
     }

@@ -36,7 +36,7 @@ TEST(AboutBox, EscapeOkAndItsAcceleratorCloseTheBox)
     }
 }
 
-TEST(AboutBox, CentredOverTheOwnerAndOnTopWhileTheOwnerIsTopMost)
+TEST(AboutBox, CentredOverTheOwnerOrItsMonitorAndOnTopWhileTheOwnerIsTopMost)
 {
     EXPECT_EQ(frmAbout::CentredOver({100, 100, 800, 600}, {400, 200}), QPoint(300, 300));
     EXPECT_EQ(frmAbout::CentredOver({-1000, 50, 600, 400}, {200, 100}), QPoint(-800, 200));
@@ -51,23 +51,21 @@ TEST(AboutBox, CentredOverTheOwnerAndOnTopWhileTheOwnerIsTopMost)
     EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
     box.accept();
     EXPECT_FALSE(box.windowFlags() & Qt::WindowStaysOnTopHint);  // it leaves the layer at close
-}
 
-TEST(AboutBox, AMinimisedOwnerCentresTheBoxOnItsMonitor)
-{
+    // A minimised owner centres the box on its monitor.
     clsMonitors monitors([] {
         return DisplayLayout{.screens = {clsMonitor::FromRects(1, {0, 0, 1024, 768}, {0, 0, 1024, 768})},
                              .primaryHandle = 1};
     });
     gMonitors = &monitors;
-    QWidget owner;
-    owner.setGeometry(10, 10, 300, 200);
-    owner.showMinimized();
-    frmAbout box;
-    box.setParentWindow(&owner);
-    box.show();
+    QWidget minimised;
+    minimised.setGeometry(10, 10, 300, 200);
+    minimised.showMinimized();
+    frmAbout second;
+    second.setParentWindow(&minimised);
+    second.show();
     gMonitors = nullptr;
-    EXPECT_LE((box.frameGeometry().center() - QPoint(512, 384)).manhattanLength(), 3);
+    EXPECT_LE((second.frameGeometry().center() - QPoint(512, 384)).manhattanLength(), 3);
 }
 
 // The help file's path from the program's folder; the folder is the program's own, else the
