@@ -57,8 +57,6 @@ TEST_F(PickOnMapTest, ArrowsMoveThePointAndEnterWritesItEscapeLeavesTheFields)
                 for (QWidget* top : QApplication::topLevelWidgets())
                     EXPECT_EQ(qobject_cast<QMessageBox*>(top), nullptr);
             }
-            QTest::keyClick(overview, Qt::Key_G);
-            EXPECT_FALSE(dialog.Scene().GridSquares);   // on by default
             const double easting = dialog.View().PointEasting(), northing = dialog.View().PointNorthing();
             for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Up, Qt::Key_Up})
                 QTest::keyClick(overview, Qt::Key(key));

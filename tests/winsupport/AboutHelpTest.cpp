@@ -99,8 +99,8 @@ TEST(Help, MissingFileIsReportedElseOpensAtTheTopicRaisesAndCloses)
     EXPECT_EQ(ContextIDs::HelpWindow(), window);  // the same window, raised
     EXPECT_EQ(browser->source().fragment(), "topic20");
     ContextIDs::CloseHelp();
-    EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
     ContextIDs::CloseHelp();  // closing twice is harmless
+    EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
 }
 
 }  // namespace
