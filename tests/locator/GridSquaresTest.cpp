@@ -81,21 +81,3 @@ TEST(GridSquares, LinesFollowLatitudeAndLongitudeThroughTheMapsUtm)
     EXPECT_EQ(std::count_if(squares.Lines.begin(), squares.Lines.end(),
                             [](const GridLine& line) { return line.Level == GridLevel::Square; }), 2);
 }
-
-TEST(GridSquares, EachCellIsLabelledJustInsideItsUpperLeftCorner)
-{
-    const struct { int map; const char* locator; double x, y; } cases[] = {
-        {0, "CN96ax", 800.396, 861.765},
-        {1, "CN95xl", 0, 412.824},   // corner beyond the left edge: where its north edge enters
-        {2, "CN96ax09", 225.325, 152.960},
-    };
-    for (const auto& c : cases) {
-        TileGrid grid;
-        const GridSquares squares = SquaresOf(Maps[c.map], grid);
-        const auto label = std::find_if(squares.Labels.begin(), squares.Labels.end(),
-                                        [&](const GridLabel& l) { return l.Locator == QLatin1String(c.locator); });
-        ASSERT_NE(label, squares.Labels.end()) << c.locator;
-        EXPECT_NEAR(label->Corner.x(), c.x, 0.05) << c.locator;
-        EXPECT_NEAR(label->Corner.y(), c.y, 0.05) << c.locator;
-    }
-}

@@ -311,14 +311,4 @@ TEST_F(GridLocatorTest, MenuDialogWritesTheSquaresCentreOrKeepsOpenAndAFitSetsTh
     EXPECT_TRUE(Control<QRadioButton>("optCentre")->isChecked());
 }
 
-TEST_F(GridLocatorTest, StatusLocatorNeedsBothFieldsValid)
-{
-    auto* locator = Control<QLabel>("labLocator");
-    for (const auto& [field, text, shown] : {std::tuple{"txtLat", "47.36.37", ""}, {"txtLong", "122.21.07", "Locator CN87to"},
-                                             {"txtLong", "181", ""}}) {
-        Control<QLineEdit>(field)->setText(text);
-        EXPECT_EQ(locator->text(), shown) << text;
-    }
-}
-
 }  // namespace

@@ -29,18 +29,13 @@ DisplayLayout TwoMonitors()
                   1280, 1024);
 }
 
-TEST(MonitorGeometry, DesktopBoundsAndKeys)
+TEST(MonitorGeometry, DesktopBounds)
 {
-    clsMonitors one([] { return OneMonitor(); });
-    EXPECT_EQ(one.MonitorKeys(), (QStringList{"0", "1"}));
-    ASSERT_NE(one.Monitor("0"), nullptr);  // the fallback entry under key "0"
-    EXPECT_EQ(one.Monitor("0")->WorkRight, 1024);
     clsMonitors two(TwoMonitors);
     EXPECT_EQ(std::tuple(two.DesktopLeft(), two.DesktopWidth(), two.DesktopLeftTwips()),
               std::tuple(-1024, 2304, -15360));
     clsMonitors primaryOnly([] { auto l = TwoMonitors(); l.multiMonitor = false; return l; });
     EXPECT_EQ(primaryOnly.DesktopWidth(), 1280);
-    EXPECT_EQ(primaryOnly.GetMonitorFromXYPoint(10, 10, 1), 0);
 }
 
 TEST(MonitorGeometry, PointQueries)
