@@ -1,4 +1,3 @@
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -7,13 +6,10 @@
 
 namespace {
 
-// Flat, or with a seed noise: every pixel differs from its neighbours.
-QImage TileImage(int side, QColor colour, quint32 noiseSeed = 0)
+QImage TileImage(int side, QColor colour)
 {
     QImage image(side, side, QImage::Format_RGB32);
     image.fill(colour);
-    if (noiseSeed != 0)
-        QRandomGenerator(noiseSeed).fillRange(reinterpret_cast<quint32*>(image.bits()), side * side);
     return image;
 }
 
@@ -82,25 +78,6 @@ TEST_F(MapPictureTest, UndecodableTileLeavesItsSquareAsItWas)
             << file.toStdString();
     picture.Clear();
     EXPECT_TRUE(OnlyRectFilled(picture.Map(), QRect(), 0) && OnlyRectFilled(picture.Preview(), QRect(), 0));
-}
-
-// After every paste the preview must be exactly what a whole redraw gives.
-TEST_F(MapPictureTest, RedrawAfterAPasteEqualsAWholeRedraw)
-{
-    QStringList files;
-    for (int i = 1; i <= 4; ++i)
-        files << File(QString("noise%1.JPG").arg(i), {}, TileImage(i == 4 ? 260 : 200, Qt::black, i));
-    for (const QSize size : {QSize(457, 311), QSize(977, 613), QSize(37, 1000)}) {
-        MapPicture picture;
-        picture.SizeMapPicture(3, 3);
-        picture.SetPreviewSize(size.width(), size.height());
-        for (int tile = 0; tile < 9; ++tile) {
-            ASSERT_TRUE(picture.PasteTile(files[tile % 4], int16_t(tile % 3), int16_t(2 - tile / 3)));
-            const QImage incremental = picture.Preview().copy();
-            picture.DrawPreview();
-            ASSERT_EQ(incremental, picture.Preview()) << size.width() << "x" << size.height() << " tile " << tile;
-        }
-    }
 }
 
 }  // namespace

@@ -78,14 +78,8 @@ TEST_F(Settings, TheTileServerIsReadButNeverWritten)
 // whoever runs it; a build folder keeps its own files while it can.
 TEST(ProgramFolderTest, InstalledLayoutDecidesAndNotWritableFallsBack)
 {
-    const struct {
-        bool Installed, Writable, PerUser;
-    } cases[] = {
-        {false, true, false},
-        {false, false, true},
-        {true, true, true},
-        {true, false, true},
-    };
+    const struct { bool Installed, Writable, PerUser; } cases[] = {
+        {false, true, false}, {false, false, true}, {true, true, true}, {true, false, true}};
     for (const auto& c : cases) {
         if (!c.Writable && ::geteuid() == 0)
             continue;  // root writes anywhere; the install test runs that case
