@@ -185,15 +185,14 @@ TEST_F(MainWindowTest, EachMenuHasDistinctAccelerators)
     }
 }
 
-// Text that arrives other than as one plain key passes the same filter: keys with Alt or AltGr
-// held, keys giving several code units, input-method commits.
+// Text that arrives other than as one plain key passes the same filter: keys with Alt held and
+// input-method commits (the filter's table is the coordinate tests').
 TEST_F(MainWindowTest, KeyFiltersHoldForEveryWayTextArrives)
 {
     Start();
     ContextIDs::CloseHelp();
     const struct { const char* field; bool key; Qt::KeyboardModifiers modifiers; QString text, after; } cases[] = {
-        {"txtLat", true, Qt::AltModifier, "q", "1"}, {"txtLat", true, Qt::ControlModifier | Qt::AltModifier, "@", "1"},
-        {"txtLong", true, Qt::AltModifier, "w", "1W"}, {"txtLong", true, {}, QString::fromUtf16(u"😀"), "1"},
+        {"txtLat", true, Qt::AltModifier, "q", "1"}, {"txtLong", true, Qt::AltModifier, "w", "1W"},
         {"txtLat", false, {}, QString::fromUtf16(u"4😀7"), "147"},
     };
     for (const auto& c : cases) {

@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -36,17 +35,6 @@ TEST(MonitorGeometry, DesktopBounds)
               std::tuple(-1024, 2304, -15360));
     clsMonitors primaryOnly([] { auto l = TwoMonitors(); l.multiMonitor = false; return l; });
     EXPECT_EQ(primaryOnly.DesktopWidth(), 1280);
-}
-
-TEST(MonitorGeometry, PointQueries)
-{
-    const int cases[][4] = {
-        {-1, 0, 0, 2}, {0, 0, 0, 1},  // x, y, flags, expected; the edge columns of the two monitors
-        {-10, 800, 0, 0}, {-10, 800, 1, 1}, {-10, 800, 2, 1},  // below the left one: none, primary, nearest
-        {-500, 900, 2, 2},  // 132 pixels below the left monitor, 500 left of the primary
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(MonitorFromPoint(TwoMonitors(), c[0], c[1], c[2]), c[3]) << c[0] << "," << c[1] << " flags " << c[2];
 }
 
 TEST(MonitorGeometry, CentringUsesTheMonitorCornerAndTheWorkAreaSize)
