@@ -28,6 +28,7 @@ DisplayLayout TwoMonitors()
                   1280, 1024);
 }
 
+// The desktop spans every monitor, or only the primary one; real screens count twips at the logical dpi.
 TEST(MonitorGeometry, DesktopBounds)
 {
     clsMonitors two(TwoMonitors);
@@ -35,6 +36,9 @@ TEST(MonitorGeometry, DesktopBounds)
               std::tuple(-1024, 2304, -15360));
     clsMonitors primaryOnly([] { auto l = TwoMonitors(); l.multiMonitor = false; return l; });
     EXPECT_EQ(primaryOnly.DesktopWidth(), 1280);
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    EXPECT_DOUBLE_EQ(clsMonitors::ScreenLayout().twipsPerPixelX * primary->logicalDotsPerInchX(), 1440.0);
+    EXPECT_EQ(clsMonitors().DesktopWidth(), primary->virtualGeometry().width());
 }
 
 TEST(MonitorGeometry, CentringUsesTheMonitorCornerAndTheWorkAreaSize)
@@ -50,13 +54,6 @@ TEST(MonitorGeometry, CentringUsesTheMonitorCornerAndTheWorkAreaSize)
     EXPECT_EQ(CenterFormPosition(TwoMonitors(), 6000, 3000, reference), QPoint(-10680, 4260));
     EXPECT_EQ(CenterFormPosition(TwoMonitors(), 15375, 3000, reference)->x(), -15367);
     EXPECT_EQ(CenterFormPosition(TwoMonitors(), 6000, 3000, std::nullopt), QPoint(6600, 6180));
-}
-
-TEST(MonitorGeometry, RealScreensUseTheLogicalDpi)
-{
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    EXPECT_DOUBLE_EQ(clsMonitors::ScreenLayout().twipsPerPixelX * primary->logicalDotsPerInchX(), 1440.0);
-    EXPECT_EQ(clsMonitors().DesktopWidth(), primary->virtualGeometry().width());
 }
 
 }  // namespace
