@@ -1,6 +1,3 @@
-#include <set>
-
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -9,13 +6,10 @@
 
 namespace {
 
-// Flat, or with a seed noise: every pixel differs from its neighbours.
-QImage TileImage(int side, QColor colour, quint32 noiseSeed = 0)
+QImage TileImage(int side, QColor colour)
 {
     QImage image(side, side, QImage::Format_RGB32);
     image.fill(colour);
-    if (noiseSeed != 0)
-        QRandomGenerator(noiseSeed).fillRange(reinterpret_cast<quint32*>(image.bits()), side * side);
     return image;
 }
 
@@ -84,47 +78,6 @@ TEST_F(MapPictureTest, UndecodableTileLeavesItsSquareAsItWas)
             << file.toStdString();
     picture.Clear();
     EXPECT_TRUE(OnlyRectFilled(picture.Map(), QRect(), 0) && OnlyRectFilled(picture.Preview(), QRect(), 0));
-}
-
-// Four flat quadrants of distinct colours: at any preview size every pixel is one of them and
-// each corner shows its own tile.
-TEST_F(MapPictureTest, PreviewSamplesWholePixelsNeverBlends)
-{
-    for (const QSize size : {QSize(977, 613), QSize(333, 271), QSize(1217, 1213)}) {
-        MapPicture picture;
-        picture.SizeMapPicture(2, 2);
-        picture.SetPreviewSize(size.width(), size.height());
-        const QColor colours[] = {Qt::red, Qt::blue, Qt::green, Qt::yellow};
-        QRgb quadrant[4];  // bottom left, bottom right, top left, top right
-        for (int tile = 0; tile < 4; ++tile)
-            quadrant[tile] = PasteFlat(picture, 200, colours[tile], int16_t(tile % 2), int16_t(tile / 2));
-        const std::set<QRgb> palette(quadrant, quadrant + 4);
-        ASSERT_EQ(palette.size(), 4u);
-        for (int y = 0; y < size.height(); ++y)
-            for (int x = 0; x < size.width(); ++x)
-                ASSERT_TRUE(palette.count(picture.Preview().pixel(x, y))) << x << "," << y;
-        EXPECT_EQ(picture.Preview().pixel(0, 0), quadrant[2]);
-        EXPECT_EQ(picture.Preview().pixel(size.width() - 1, size.height() - 1), quadrant[1]);
-    }
-}
-
-// After every paste the preview must be exactly what a whole redraw gives.
-TEST_F(MapPictureTest, RedrawAfterAPasteEqualsAWholeRedraw)
-{
-    QStringList files;
-    for (int i = 1; i <= 4; ++i)
-        files << File(QString("noise%1.JPG").arg(i), {}, TileImage(i == 4 ? 260 : 200, Qt::black, i));
-    for (const QSize size : {QSize(457, 311), QSize(977, 613), QSize(37, 1000)}) {
-        MapPicture picture;
-        picture.SizeMapPicture(3, 3);
-        picture.SetPreviewSize(size.width(), size.height());
-        for (int tile = 0; tile < 9; ++tile) {
-            ASSERT_TRUE(picture.PasteTile(files[tile % 4], int16_t(tile % 3), int16_t(2 - tile / 3)));
-            const QImage incremental = picture.Preview().copy();
-            picture.DrawPreview();
-            ASSERT_EQ(incremental, picture.Preview()) << size.width() << "x" << size.height() << " tile " << tile;
-        }
-    }
 }
 
 }  // namespace

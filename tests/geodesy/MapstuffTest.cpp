@@ -114,13 +114,4 @@ TEST(UtmToLatLong, RoundTripsOverTheUnitedStates)
     }
 }
 
-TEST(Mapstuff, WrapsTakeTheSignOfTheDivisor)
-{
-    EXPECT_EQ(FloatMod(-7, 3), 2);
-    EXPECT_EQ(FloatMod(7, -3), -2);
-    EXPECT_EQ(WrapLongitude(3.14159265358979), -3.14159265358979);  // half a turn east is west
-    EXPECT_NEAR(WrapLongitude(-0.5 - 2 * 6.28318530717958), -0.5, 1e-14);
-    EXPECT_EQ(WrapLatitude(3.14159265358979 / 2), -3.14159265358979 / 2);
-}
-
 }  // namespace

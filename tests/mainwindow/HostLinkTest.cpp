@@ -65,7 +65,6 @@ TEST(HostLink, MapsWindowsPathsThroughThePrefixDrives)
     EXPECT_EQ(WindowsPathToUnix(prefix, QStringLiteral("d:\\Radio\\")), QDir(prefix).canonicalPath() + QStringLiteral("/elsewhere/Radio"));
     EXPECT_EQ(WindowsPathToUnix(prefix, QStringLiteral("E:\\Nowhere")), QString());
     EXPECT_EQ(WindowsPathToUnix(prefix, QStringLiteral("\\\\server\\share")), QString());
-    EXPECT_EQ(WindowsPathToUnix(prefix, QString()), QString());
 }
 
 TEST(HostLink, ToolEntryNamesTheProgramThroughDriveZAndIsWrittenOnce)

@@ -87,11 +87,6 @@ TEST(PickView, RectangleIsTheDownloadsTileGrid)
             const PickView::Point corner = view.UtmToScreen(c.firstX * grid.TileMetres, (c.firstY + c.high) * grid.TileMetres);
             EXPECT_EQ(std::tuple(rect.Right - rect.Left, rect.Bottom - rect.Top), std::tuple(c.wide * tilePixels, c.high * tilePixels));
             EXPECT_LE(std::max(std::fabs(rect.Left - corner.X), std::fabs(rect.Top - corner.Y)), 0.5);
-            const PickView::Rect first = view.TileRect(GridTile(request, grid, 0, 0));
-            EXPECT_EQ(std::tuple(first.Left, first.Bottom), std::tuple(rect.Left, rect.Bottom));
-            if (viewScale == c.scale + 10) {   // at the map's own scale its tiles are the view's
-                EXPECT_TRUE(first == view.TileRect({1, viewScale, grid.Zone, c.firstX, c.firstY}));
-            }
         }
     }
 }

@@ -14,7 +14,6 @@
 namespace {
 
 using Field = MapForm::Field;
-constexpr int32_t kRefused = 99999;
 
 struct CoordinateCase { const char16_t* typed; const char* normalForm; double value; };  // nullptr: refused
 

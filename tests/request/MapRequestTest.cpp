@@ -17,12 +17,11 @@ using Field = MapForm::Field;
 using Kind = ScriptedPrompter::Kind;
 using Texts = std::vector<QString>;
 
-Texts ZoneQuestion(const char* degrees)
+QString ZoneQuestion(const char* degrees)
 {
-    if (!degrees) return {};
-    return {QStringLiteral("The map crosses the UTM zone boundary at %1 degrees West. This means that parts of your "
-                           "map may be blank. Click 'Ok' to download the map. Click 'Cancel' to abandon downloading, "
-                           "so you can alter the map selection.").arg(degrees)};
+    return QStringLiteral("The map crosses the UTM zone boundary at %1 degrees West. This means that parts of your "
+                          "map may be blank. Click 'Ok' to download the map. Click 'Cancel' to abandon downloading, "
+                          "so you can alter the map selection.").arg(degrees);
 }
 
 bool Start(const ListChoices& lists, double latitude, double longitude, ScriptedPrompter& prompter, TileGrid& grid)
@@ -55,7 +54,7 @@ TEST(ConfirmZoneCrossing, AsksOnlyAcrossABoundary)
         ScriptedPrompter prompter;
         prompter.DefaultAnswer = false;
         EXPECT_EQ(ConfirmZoneCrossing(c.a, c.b, prompter), c.degrees == nullptr) << c.a;
-        EXPECT_EQ(prompter.Texts(Kind::OkCancel), ZoneQuestion(c.degrees)) << c.a;
+        EXPECT_EQ(prompter.Texts(Kind::OkCancel), c.degrees ? Texts{ZoneQuestion(c.degrees)} : Texts{}) << c.a;
     }
 }
 
@@ -77,7 +76,7 @@ TEST(StartMapDownload, ListsWithoutSelectionStartNothingAndDoubtfulMapsAreAskedF
     const struct { ListChoices lists; double longitude; Kind kind; QString asked; } cases[] = {
         {{6, 4, 4, 0, true}, -105.0, Kind::YesNo, ""}, {{7, 4, 4, 0, true}, -105.0, Kind::YesNo, warning.arg("DOQ", "1 to 64")},
         {{0, 4, 4, 1, true}, -105.0, Kind::YesNo, warning.arg("DRG", "2 to 512")}, {{1, 4, 4, 1, true}, -105.0, Kind::YesNo, ""},
-        {{6, 7, 0, 0, false}, -108.05, Kind::OkCancel, ZoneQuestion("108")[0]},
+        {{6, 7, 0, 0, false}, -108.05, Kind::OkCancel, ZoneQuestion("108")},
     };
     for (const auto& c : cases) {
         ScriptedPrompter prompter;

@@ -16,7 +16,6 @@ public:
     ListChoices Lists;
     bool InputsEnabled = true;
     QString DownloadCaption = QStringLiteral("&Download");
-    int PreviewChanges = 0;
     std::vector<QString> Statuses;
     bool Busy = false;
 
@@ -30,7 +29,7 @@ public:
     ListChoices Choices() const override { return Lists; }
     void EnableInputs(bool enabled) override { InputsEnabled = enabled; }
     void SetDownloadCaption(const QString& caption) override { DownloadCaption = caption; }
-    void PreviewChanged() override { ++PreviewChanges; }
+    void PreviewChanged() override {}
     void ShowTransferStatus(const QString& text) override { Statuses.push_back(text); }
     void ShowProgress(const QString& text) override { Statuses.push_back(text); }
     void SetBusyPointer(bool busy) override { Busy = busy; }

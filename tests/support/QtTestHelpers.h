@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QRect>
-#include <QSize>
+#include <QDebug>
 #include <QString>
-#include <QStringList>
 #include <QtTest/QTest>
 
 #include <ostream>
@@ -18,23 +16,12 @@ auto Settled(Read read, const Value& expected)
     return read();
 }
 
-// Readable Qt values in GoogleTest's failure messages.
-inline void PrintTo(const QRect& r, std::ostream* out)
+// Readable Qt values in GoogleTest's failure messages: as qDebug() would show them.
+template <typename T>
+    requires(std::is_class_v<T> && requires(QDebug debug, const T& value) { debug << value; })
+void PrintTo(const T& value, std::ostream* out)
 {
-    *out << "(" << r.x() << "," << r.y() << " " << r.width() << "x" << r.height() << ")";
-}
-
-inline void PrintTo(const QSize& s, std::ostream* out)
-{
-    *out << s.width() << "x" << s.height();
-}
-
-inline void PrintTo(const QString& s, std::ostream* out)
-{
-    *out << '"' << s.toStdString() << '"';
-}
-
-inline void PrintTo(const QStringList& list, std::ostream* out)
-{
-    *out << '{' << list.join(QStringLiteral(", ")).toStdString() << '}';
+    QString text;
+    QDebug(&text).nospace() << value;
+    *out << text.toStdString();
 }

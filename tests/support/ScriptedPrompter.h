@@ -1,14 +1,13 @@
 #pragma once
 
 #include <deque>
-#include <map>
 #include <vector>
 
 #include <QString>
 
 #include "Prompter.h"
 
-// Answers questions by their value (AnswerTo), else from a script, and records what it was shown.
+// Answers questions from a script, and records what it was shown.
 class ScriptedPrompter : public Prompter {
 public:
     enum class Kind { YesNo, OkCancel, Inform, Warn, Timed };
@@ -19,7 +18,6 @@ public:
         Question question = Question::SaveMap;
     };
 
-    std::map<Question, bool> AnswerTo;
     // Answers used in order; when the script runs out, DefaultAnswer is used.
     std::deque<bool> Answers;
     bool DefaultAnswer = true;
@@ -28,8 +26,6 @@ public:
     bool Ask(Question question, const QString& text) override
     {
         Log.push_back({KindOf(question).OkCancel ? Kind::OkCancel : Kind::YesNo, text, 0, question});
-        if (const auto it = AnswerTo.find(question); it != AnswerTo.end())
-            return it->second;
         if (Answers.empty())
             return DefaultAnswer;
         const bool answer = Answers.front();
