@@ -55,17 +55,48 @@ httplib::Result RunningTileServer::Get(const std::string& path)
     return client.Get(path.c_str());
 }
 
-int FreePort()
+Program::~Program()
 {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    const bool bound = bind(probe, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-                       getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    close(probe);
-    return bound ? ntohs(address.sin_port) : 0;
+    terminate();
+    waitForFinished();
+}
+
+bool Program::StartUntil(const std::vector<std::string>& arguments, const QByteArray& text)
+{
+    QStringList rest;
+    for (const std::string& argument : arguments)
+        rest << QString::fromStdString(argument);
+    setReadChannel(QProcess::StandardError);
+    start(rest.takeFirst(), rest);
+    QByteArray seen;
+    while (!seen.contains(text) && waitForReadyRead(60000))
+        seen += readAllStandardError();
+    return seen.contains(text);
+}
+
+std::vector<int> FreePorts(int count)
+{
+    // All held until each is known, so none is given twice.
+    std::vector<int> sockets, ports;
+    for (int i = 0; i < count; ++i) {
+        sockets.push_back(socket(AF_INET, SOCK_STREAM, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        const bool bound = bind(sockets.back(), reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                           getsockname(sockets.back(), reinterpret_cast<sockaddr*>(&address), &length) == 0;
+        ports.push_back(bound ? ntohs(address.sin_port) : 0);
+    }
+    for (int s : sockets)
+        close(s);
+    return ports;
+}
+
+std::string TilePath(int type, int scale, int64_t x, int64_t y, int zone)
+{
+    return "/tile.ashx?T=" + std::to_string(type) + "&S=" + std::to_string(scale) + "&X=" + std::to_string(x) +
+           "&Y=" + std::to_string(y) + "&Z=" + std::to_string(zone);
 }
 
 bool DecodeTile(const std::string& bytes, RgbImage& image)

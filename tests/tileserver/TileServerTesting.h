@@ -3,6 +3,9 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include <QProcess>
 
 #include <httplib.h>
 
@@ -21,6 +24,7 @@ public:
 
     int Port() const { return m_http.Port(); }
     std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()); }
+    TileService& Service() { return m_service; }
     // GET path on the server; status -1 when nothing came back.
     httplib::Result Get(const std::string& path);
 
@@ -31,8 +35,17 @@ private:
     std::thread m_thread;
 };
 
-// A port on 127.0.0.1 that was free a moment ago.
-int FreePort();
+// A program run for one test, sent SIGTERM and awaited when it goes.
+struct Program : QProcess {
+    ~Program() override;
+    // Starts it and reads its standard error up to a line holding `text`; false when it ends first.
+    bool StartUntil(const std::vector<std::string>& arguments, const QByteArray& text);
+};
+
+// Ports on 127.0.0.1 that were free a moment ago, all different.
+std::vector<int> FreePorts(int count);
+
+std::string TilePath(int type, int scale, int64_t x, int64_t y, int zone = 10);
 
 // A picture decoded through GDAL (JPEG or GIF); empty when the bytes are no picture.
 bool DecodeTile(const std::string& bytes, RgbImage& image);
