@@ -1,17 +1,14 @@
-// The tile server as a club runs it: two instances behind nginx with the shipped site, and a
-// cloud-optimised GeoTIFF read over HTTP.
+// The tile server as a club runs it: two instances behind nginx with the shipped site.
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <fstream>
 #include <sstream>
 
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "RasterSource.h"
 #include "TileServerTesting.h"
 
 namespace {
@@ -87,41 +84,6 @@ TEST(TileServerDeployment, NginxKeepsServingWhileItsTileServersGo)
     const auto unseen = client.Get(Tile(2700));
     ASSERT_TRUE(unseen);
     EXPECT_EQ(unseen->status, 502);
-}
-
-TEST(TileServerSources, CloudOptimisedGeoTiffOverHttpGivesTheTilesOfTheFileOnDisk)
-{
-    QTemporaryDir folder;
-    const std::string cog = folder.path().toStdString() + "/markers.tif";
-    ASSERT_EQ(system(("gdal_translate -q -of COG -co COMPRESS=DEFLATE '" + MarkerGeoTiff() + "' '" + cog + "'").c_str()), 0);
-    httplib::Server files;
-    std::atomic<int> rangeReads{0};
-    files.set_mount_point("/", folder.path().toStdString());
-    files.set_logger([&](const httplib::Request& request, const httplib::Response& response) {
-        rangeReads += request.has_header("Range") && response.status == 206;
-    });
-    const int port = files.bind_to_any_port("127.0.0.1");
-    std::thread serving([&] { files.listen_after_bind(); });
-    std::string error;
-    auto remote = RasterSource::Open("/vsicurl/http://127.0.0.1:" + std::to_string(port) + "/markers.tif", error);
-    ASSERT_TRUE(remote) << error;
-    auto local = RasterSource::Open(cog, error);
-    ASSERT_TRUE(local) << error;
-    // Full resolution and two overviews, each around the first marker.
-    const struct { int Scale; int64_t X, Y; } tiles[] = {{10, 2739, 26361}, {12, 684, 6590}, {14, 171, 1647}};
-    for (const auto& t : tiles) {
-        SCOPED_TRACE(TilePath(1, t.Scale, t.X, t.Y));
-        RgbImage fromHttp, fromDisk;
-        const TileAddress tile{1, t.Scale, 10, t.X, t.Y};
-        ASSERT_TRUE(remote->Render(tile, fromHttp).Ok);
-        ASSERT_TRUE(local->Render(tile, fromDisk).Ok);
-        EXPECT_TRUE(fromHttp.Pixels == fromDisk.Pixels);
-        double cx, cy;
-        EXPECT_TRUE(RedCentre(fromHttp, 100, 100, 100, cx, cy));
-    }
-    EXPECT_GT(rangeReads, 0);
-    files.stop();
-    serving.join();
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include <QImage>
+
 #include <gdal_priv.h>
 
 #include "GdalSupport.h"
@@ -101,36 +103,15 @@ std::string TilePath(int type, int scale, int64_t x, int64_t y, int zone)
 
 bool DecodeTile(const std::string& bytes, RgbImage& image)
 {
-    InitialiseGdal();
-    static int counter = 0;
-    const std::string path = "/vsimem/decoded-" + std::to_string(counter++);
-    VSIFCloseL(VSIFileFromMemBuffer(path.c_str(), reinterpret_cast<GByte*>(const_cast<char*>(bytes.data())),
-                                    vsi_l_offset(bytes.size()), FALSE));
-    bool ok = false;
-    {
-        DatasetPtr dataset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER));
-        if (dataset && dataset->GetRasterXSize() == image.Width && dataset->GetRasterYSize() == image.Height) {
-            std::vector<uint8_t> values(image.Pixels.size());
-            GDALRasterBand* band = dataset->GetRasterBand(1);
-            const GDALColorTable* palette = band->GetColorTable();
-            ok = true;
-            for (int b = 0; b < (palette ? 1 : 3); ++b) {
-                ok = ok && dataset->GetRasterBand(b + 1)->RasterIO(GF_Read, 0, 0, image.Width, image.Height, values.data(),
-                                                                   image.Width, image.Height, GDT_Byte, 0, 0, nullptr) == CE_None;
-                for (size_t i = 0; i < values.size(); ++i) {
-                    Rgb& pixel = image.Pixels[i];
-                    if (palette) {
-                        const GDALColorEntry* entry = palette->GetColorEntry(values[i]);
-                        pixel = {uint8_t(entry->c1), uint8_t(entry->c2), uint8_t(entry->c3)};
-                    } else {
-                        (b == 0 ? pixel.R : b == 1 ? pixel.G : pixel.B) = values[i];
-                    }
-                }
-            }
+    const QImage decoded = QImage::fromData(QByteArray::fromStdString(bytes));
+    if (decoded.size() != QSize(image.Width, image.Height))
+        return false;
+    for (int y = 0; y < image.Height; ++y)
+        for (int x = 0; x < image.Width; ++x) {
+            const QRgb pixel = decoded.pixel(x, y);
+            image.Pixels[size_t(y) * size_t(image.Width) + size_t(x)] = {uint8_t(qRed(pixel)), uint8_t(qGreen(pixel)), uint8_t(qBlue(pixel))};
         }
-    }
-    VSIUnlink(path.c_str());
-    return ok;
+    return true;
 }
 
 std::string MarkerGeoTiff()

@@ -47,7 +47,7 @@ std::vector<int> FreePorts(int count);
 
 std::string TilePath(int type, int scale, int64_t x, int64_t y, int zone = 10);
 
-// A picture decoded through GDAL (JPEG or GIF); empty when the bytes are no picture.
+// A tile's picture (JPEG or GIF) decoded; false when the bytes are no picture of the image's size.
 bool DecodeTile(const std::string& bytes, RgbImage& image);
 
 // A GeoTIFF in geographic coordinates (WGS 84) around Seattle, black, with red squares 30 m
