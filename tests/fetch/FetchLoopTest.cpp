@@ -69,18 +69,11 @@ protected:
     bool Download(MapMaker& maker, int wide, int high, bool wait = true)
     {
         MapRequest request;
-        request.TilesWide = int16_t(wide);
-        request.TilesHigh = int16_t(high);
-        request.Description = QStringLiteral("Lake Union");
+        request.TilesWide = int16_t(wide), request.TilesHigh = int16_t(high), request.Description = QStringLiteral("Lake Union");
         TileGrid grid;
-        grid.ScaleCode = 12;
-        grid.FirstTileX = X0;
-        grid.FirstTileY = Y0;
-        grid.Zone = 13;
-        grid.BottomLeft.Latitude = 47.605432;
-        grid.BottomLeft.Longitude = -122.351234;
-        grid.TopRight.Latitude = 47.650987;
-        grid.TopRight.Longitude = -122.284321;
+        grid.ScaleCode = 12, grid.FirstTileX = X0, grid.FirstTileY = Y0, grid.Zone = 13;
+        grid.BottomLeft.Latitude = 47.605432, grid.BottomLeft.Longitude = -122.351234;
+        grid.TopRight.Latitude = 47.650987, grid.TopRight.Longitude = -122.284321;
         QSignalSpy ended(&maker, &MapMaker::DownloadEnded);
         maker.BeginDownload(request, grid);
         return !wait || ended.wait(20000);
@@ -281,8 +274,7 @@ TEST_F(FetchLoopTest, CancelDuringARequestAsksNothingAndTheNextDownloadWorks)
 TEST_F(FetchLoopTest, GridSquaresGoIntoTheFinishedMapOnlyWhenAsked)
 {
     ListChoices lists;
-    lists.ScaleIndex = 0;
-    lists.WidthIndex = lists.HeightIndex = 1;
+    lists.ScaleIndex = 0, lists.WidthIndex = lists.HeightIndex = 1;
     MapRequest request;
     TileGrid grid;
     ASSERT_TRUE(BuildTileGrid(lists, 47, -122, request, grid));
