@@ -24,7 +24,6 @@ public:
 
     int Port() const { return m_http.Port(); }
     std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()); }
-    TileService& Service() { return m_service; }
     // GET path on the server; status -1 when nothing came back.
     httplib::Result Get(const std::string& path);
 
