@@ -78,6 +78,8 @@ mutant damaged-cache-served src/tileserver/TileCache.cpp tileserver \
     'if (!LooksWhole(bytes, tile.Type)) {' 'if (false) {'
 mutant weak-etag-unmatched src/tileserver/TileHttpServer.cpp tileserver \
     'if (item.rfind("W/", 0) == 0)' 'if (item.rfind("W/", 0) == 1)'
+mutant pipelined-request-dropped src/tileserver/TileHttpServer.cpp tileserver \
+    'used += parse.Length;' 'used = connection.In.size();'
 
 # --- the machinery
 cd "$(dirname "$0")/.."

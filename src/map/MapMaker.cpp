@@ -1,12 +1,16 @@
 #include "MapMaker.h"
 
+#include <exception>
+
 #include <QCoreApplication>
+#include <QDebug>
 #include <QElapsedTimer>
 
 #include "Inet.h"
 #include "MapCost.h"
 #include "MapRequest.h"
 #include "MapSaver.h"
+#include "TileAddress.h"
 #include "TileFetcher.h"
 #include "TileLibrary.h"
 
@@ -44,6 +48,28 @@ QString ClearFailureText(int left)
     return QStringLiteral("%1 tiles could not be deleted from the 'Tile Library' folder. "
                           "They may be in use by another program or write-protected.")
         .arg(left);
+}
+
+// For a catch block: the log says what was being done and what went wrong, where the user
+// sees only that the step was skipped.
+void LogFailure(const QString& doing) noexcept
+{
+    try {
+        QString what = QStringLiteral("an unknown failure");
+        try {
+            throw;
+        } catch (const std::exception& failure) {
+            what = QString::fromLocal8Bit(failure.what());
+        } catch (...) {
+        }
+        qWarning().noquote() << QStringLiteral("Quiltmap: %1 failed: %2").arg(doing, what);
+    } catch (...) {
+    }
+}
+
+QString TileText(const TileAddress& tile)
+{
+    return QString::fromStdString(TileFileStem(tile));
 }
 
 }  // namespace
@@ -94,13 +120,14 @@ struct MapMaker::Impl {
     void Cancel();
 
     // A failure inside a handler skips the tile, as a failed file step does; nothing escapes
-    // into the event loop.
+    // into the event loop. doing names the step for the log.
     template <typename Handler>
-    void Guarded(Handler&& handler) noexcept
+    void Guarded(const QString& doing, Handler&& handler) noexcept
     {
         try {
             handler();
         } catch (...) {
+            LogFailure(doing);
             try {
                 Fetcher.CancelAll();
             } catch (...) {
@@ -143,7 +170,7 @@ void MapMaker::Impl::Tick()
 void MapMaker::Impl::TickSoon()
 {
     if (AdvanceAtOnce && Downloading)
-        QTimer::singleShot(0, &q, [this] { Guarded([this] { Tick(); }); });
+        QTimer::singleShot(0, &q, [this] { Guarded(QStringLiteral("fetching the next tile"), [this] { Tick(); }); });
 }
 
 void MapMaker::Impl::FetchTile(const TileAddress& tile)
@@ -231,14 +258,19 @@ void MapMaker::Impl::FinishDownload()
     }
 
     // A picture without a single tile is no map.
-    if (TilesPasted == 0)
-        Ask.Inform(NoTileText());
-    else if (Ask.Ask(Question::SaveMap, QStringLiteral("Do you want to save the map?"))) {
-        SaveRequest save = SaveRequestFor(Grid, Request.Description, MapsFolder, FileNameOption, GisFiles);
-        save.TilesMissing = total - TilesPasted;
-        const QString saved = SaveMap(Picture.Map(), save, Ask, Now);
-        if (!saved.isEmpty())
-            emit q.MapSaved(saved);
+    try {
+        if (TilesPasted == 0)
+            Ask.Inform(NoTileText());
+        else if (Ask.Ask(Question::SaveMap, QStringLiteral("Do you want to save the map?"))) {
+            SaveRequest save = SaveRequestFor(Grid, Request.Description, MapsFolder, FileNameOption, GisFiles);
+            save.TilesMissing = total - TilesPasted;
+            const QString saved = SaveMap(Picture.Map(), save, Ask, Now);
+            if (!saved.isEmpty())
+                emit q.MapSaved(saved);
+        }
+    } catch (...) {
+        // The download has ended whatever became of the save: quiltmap-make waits for the word.
+        LogFailure(QStringLiteral("saving the map"));
     }
     emit q.DownloadEnded();
 }
@@ -259,13 +291,16 @@ void MapMaker::Impl::Cancel()
 MapMaker::MapMaker(MapForm& form, Prompter& prompter, QObject* parent)
     : QObject(parent), d(new Impl(*this, form, prompter))
 {
-    connect(&d->Timer1, &QTimer::timeout, this, [this] { d->Guarded([this] { d->Tick(); }); });
+    connect(&d->Timer1, &QTimer::timeout, this,
+            [this] { d->Guarded(QStringLiteral("fetching the next tile"), [this] { d->Tick(); }); });
     connect(&d->Fetcher, &TileFetcher::TransferState, this,
-            [this](const TileAddress&, int16_t state, const QString& remoteHost) {
-                d->Guarded([&] { d->OnTransferState(state, remoteHost); });
+            [this](const TileAddress& tile, int16_t state, const QString& remoteHost) {
+                d->Guarded(QStringLiteral("following the transfer of tile ") + TileText(tile),
+                           [&] { d->OnTransferState(state, remoteHost); });
             });
-    connect(&d->Fetcher, &TileFetcher::TileDone, this,
-            [this](const FetchedTile& tile) { d->Guarded([&] { d->OnTileDone(tile); }); });
+    connect(&d->Fetcher, &TileFetcher::TileDone, this, [this](const FetchedTile& tile) {
+        d->Guarded(QStringLiteral("taking in tile ") + TileText(tile.Tile), [&] { d->OnTileDone(tile); });
+    });
 }
 
 MapMaker::~MapMaker()
@@ -378,6 +413,7 @@ void MapMaker::PressOk()
         else
             BeginDownload(request, grid);
     } catch (...) {
+        LogFailure(QStringLiteral("starting the download"));
         CancelDownload();
     }
 }
@@ -447,6 +483,7 @@ void MapMaker::ClearTileLibrary()
     try {
         left = ClearTileLibraryFolder(folder);
     } catch (...) {
+        LogFailure(QStringLiteral("clearing the 'Tile Library' folder"));
         left = -1;
     }
     d->Form.SetBusyPointer(false);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -16,9 +15,7 @@
 #include <QLockFile>
 #include <QRandomGenerator>
 
-#include "GisFiles.h"
 #include "TerminationDeferral.h"
-#include "Windows1252.h"
 
 namespace {
 
@@ -34,27 +31,12 @@ QString DateTimeName(const QDateTime& time)
     return time.toString(DateTimeFormat);
 }
 
-// Degrees and minutes of |value|: "ddd.mm.mmm" with degreeDigits digits before the first point.
-QString DegreesMinutesText(double value, int degreeDigits)
-{
-    double magnitude = std::fabs(value);
-    if (!std::isfinite(magnitude))
-        magnitude = 0;
-    magnitude = std::min(magnitude, 32767.0);
-    const int degrees = int(std::floor(magnitude));
-    const double minutes = (magnitude - degrees) * 60.0;
-    // Minutes that round up to 60 stay 60.000: the degrees were settled before rounding.
-    QString text = QString::asprintf("%0*d.%06.3f", degreeDigits, degrees, minutes);
-    // The host reads a point here whatever the regional settings.
-    text[text.size() - 4] = QLatin1Char('.');
-    return text;
-}
-
 // One file of a map's set, written under a temporary name until the set is complete.
 struct PendingFile {
     QString Suffix;       // after the base name: ".JPG", ".INF", ...
     QByteArray Bytes;
     QString Temporary;    // path of the written temporary file; empty before
+    bool Gis = false;     // one of the GIS files, which the map pair does without
 };
 
 // A name in the Maps folder that neither the host nor a GIS program takes for a map, and that a
@@ -99,6 +81,15 @@ void RemoveTemporaries(std::vector<PendingFile>& files)
     }
 }
 
+// Removes the GIS files of basePath: a picture saved over another must not keep the old one's
+// placement.
+void RemoveGisFiles(const QString& basePath)
+{
+    for (const CalibrationWriter& writer : CalibrationWriters())
+        if (writer.GisFile)
+            QFile::remove(basePath + QLatin1String(writer.Suffix));
+}
+
 // Replaces (or makes) the file at target in one step.
 bool RenameOver(const QString& from, const QString& target)
 {
@@ -121,15 +112,6 @@ SaveRequest SaveRequestFor(const TileGrid& grid, const QString& description, con
     save.GisFiles = gisFiles;
     save.Grid = grid;
     return save;
-}
-
-QString HostText(const QString& description)
-{
-    QString text = description;
-    for (QChar& c : text)
-        if (c.category() == QChar::Other_Control)
-            c = u' ';
-    return text;
 }
 
 QString NameFromDescription(const QString& description)
@@ -174,27 +156,6 @@ QString OverwriteQuestion(const QString& name, int tilesMissing)
     return question + QStringLiteral("Do you want to overwrite it?");
 }
 
-void FormatLatLong(double latitude, double longitude, QString& latitudeText, QString& longitudeText)
-{
-    longitudeText = DegreesMinutesText(longitude, 3) + (longitude >= 0 ? u'E' : u'W');
-    latitudeText = DegreesMinutesText(latitude, 2) + (latitude >= 0 ? u'N' : u'S');
-}
-
-QByteArray InfFileText(double westLongitude, double northLatitude, double eastLongitude,
-                       double southLatitude, const QString& description)
-{
-    QString latitudeText;
-    QString longitudeText;
-    QByteArray bytes;
-    FormatLatLong(northLatitude, westLongitude, latitudeText, longitudeText);
-    bytes += (longitudeText + u',' + latitudeText).toLatin1() + "\r\n";
-    FormatLatLong(southLatitude, eastLongitude, latitudeText, longitudeText);
-    bytes += (longitudeText + u',' + latitudeText).toLatin1() + "\r\n";
-    // The host reads exactly three lines: a line break inside the description would make four.
-    bytes += EncodeWindows1252(HostText(description)) + "\r\n";
-    return bytes;
-}
-
 QByteArray JpegBytes(const QImage& map, QString* error)
 {
     QImage marked = map;
@@ -233,14 +194,12 @@ QString SaveMap(const QImage& map, const SaveRequest& request, Prompter& prompte
 
     // Made before anything is written.
     QString reason;
-    std::vector<PendingFile> files(2);
+    std::vector<PendingFile> files(1);
     files[0] = {QStringLiteral(".JPG"), JpegBytes(map, &reason), {}};
     if (files[0].Bytes.isEmpty())
         return notSaved(reason);
-    files[1] = {QStringLiteral(".INF"),
-                InfFileText(request.WestLongitude, request.NorthLatitude, request.EastLongitude,
-                            request.SouthLatitude, request.Description),
-                {}};
+    MapCorners corners{request.WestLongitude, request.NorthLatitude, request.EastLongitude, request.SouthLatitude,
+                       request.Grid, QString(), request.Description};
     QString gisProblem;
 
     for (;;) {
@@ -267,20 +226,20 @@ QString SaveMap(const QImage& map, const SaveRequest& request, Prompter& prompte
             continue;
         }
 
-        files.resize(2);
-        if (request.GisFiles) {
-            const QList<QByteArray> gis = GisFileContents(
-                request.Grid, QFileInfo(basePath).fileName() + QStringLiteral(".JPG"), HostText(request.Description),
-                &gisProblem);
-            for (qsizetype i = 0; i < gis.size(); ++i)
-                files.push_back({GisFileSuffixes()[i], gis[i], {}});
-            // The map pair is saved without them rather than not at all.
-            for (size_t i = 2; i < files.size(); ++i)
-                if (QFileInfo(basePath + files[i].Suffix).isDir()) {
-                    gisProblem = QStringLiteral("'%1' is a folder").arg(basePath + files[i].Suffix);
-                    files.resize(2);
-                }
-        }
+        corners.PictureName = QFileInfo(basePath).fileName() + QStringLiteral(".JPG");
+        files.resize(1);
+        for (const CalibrationWriter& writer : CalibrationWriters())
+            if (!writer.GisFile || request.GisFiles)
+                files.push_back({QLatin1String(writer.Suffix), writer.Text(corners), {}, writer.GisFile});
+        gisProblem.clear();
+        if (std::ranges::any_of(files, [](const PendingFile& file) { return file.Gis && file.Bytes.isEmpty(); }))
+            gisProblem = QStringLiteral("the map's corners cannot be converted");
+        for (const PendingFile& file : files)
+            if (file.Gis && gisProblem.isEmpty() && QFileInfo(basePath + file.Suffix).isDir())
+                gisProblem = QStringLiteral("'%1' is a folder").arg(basePath + file.Suffix);
+        // The map pair is saved without the GIS files rather than not at all.
+        if (!gisProblem.isEmpty())
+            std::erase_if(files, [](const PendingFile& file) { return file.Gis; });
         for (PendingFile& file : files) {
             if (QFileInfo(basePath + file.Suffix).isDir()) {
                 RemoveTemporaries(files);
@@ -295,7 +254,7 @@ QString SaveMap(const QImage& map, const SaveRequest& request, Prompter& prompte
         }
         // The calibration files first and the picture last: a map appears when its picture does.
         std::rotate(files.begin(), files.begin() + 1, files.end());
-        if (files.size() == 2)
+        if (std::ranges::none_of(files, &PendingFile::Gis))
             RemoveGisFiles(basePath);
         for (PendingFile& file : files) {
             if (!RenameOver(file.Temporary, basePath + file.Suffix)) {

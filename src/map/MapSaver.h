@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 
+#include "Calibration.h"
 #include "MapTypes.h"
 #include "Prompter.h"
 
@@ -18,7 +19,7 @@ struct SaveRequest {
     double NorthLatitude = 0;    // TopRight.Latitude
     double EastLongitude = 0;    // TopRight.Longitude
     double SouthLatitude = 0;    // BottomLeft.Latitude
-    bool GisFiles = false;       // also the world file, projection and ground overlay
+    bool GisFiles = false;       // also the calibration files for GIS programs
     TileGrid Grid;               // the map's grid, for the GIS files
     int TilesMissing = 0;        // tiles the picture lacks: the overwrite question says so
     bool Overwrite = false;      // replace a map of the same name without asking
@@ -29,9 +30,6 @@ struct SaveRequest {
 // The save of a map made on grid: its corners from the grid's two corner points.
 SaveRequest SaveRequestFor(const TileGrid& grid, const QString& description, const QString& mapsFolder,
                            int16_t fileNameOption, bool gisFiles);
-
-// The description as the host can show it: control characters (tab, line breaks) become blanks.
-QString HostText(const QString& description);
 
 // The map's file name from its description: control characters made blanks, every
 // \ / : * ? " < > | removed, and dots and blanks at the start removed (a hidden file, or "."
@@ -63,12 +61,5 @@ QString OverwriteQuestion(const QString& name, int tilesMissing = 0);
 QString SaveMap(const QImage& map, const SaveRequest& request, Prompter& prompter,
                 const std::function<QDateTime()>& now = &QDateTime::currentDateTime);
 
-// The three-line calibration file: Windows-1252, CR LF line ends, the description as HostText.
-QByteArray InfFileText(double westLongitude, double northLatitude, double eastLongitude,
-                       double southLatitude, const QString& description);
-
 // The map picture as JPEG, marked 100 dots per inch; empty (and the reason) when it cannot be.
 QByteArray JpegBytes(const QImage& map, QString* error);
-
-// "47.39.059N" and "122.21.074W".
-void FormatLatLong(double latitude, double longitude, QString& latitudeText, QString& longitudeText);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 
@@ -84,6 +85,12 @@ bool Get(const std::string& in, size_t& at, T& value)
 
 // GMT keeps process-wide state; one conversion at a time.
 std::mutex gGmtLock;
+
+struct GmtSessionEnd {
+    void operator()(void* api) const { GMT_Destroy_Session(api); }
+};
+// A GMT API session; ended before the work folder it wrote into is removed.
+using GmtSession = std::unique_ptr<void, GmtSessionEnd>;
 
 }  // namespace
 
@@ -185,8 +192,9 @@ bool CoastDataBuilder::Build(const std::string& folder, const std::string& targe
     const std::string shores = work + "/shores.txt", rivers = work + "/rivers.txt", borders = work + "/borders.txt";
     const std::string levels = work + "/levels.grd=bf", levelText = work + "/levels.txt";
 
-    void* api = GMT_Create_Session("quiltmap-tileserver", GMT_PAD_DEFAULT,
-                                   GMT_SESSION_NOEXIT | GMT_SESSION_EXTERNAL | GMT_SESSION_NOHISTORY, nullptr);
+    GmtSession session(GMT_Create_Session("quiltmap-tileserver", GMT_PAD_DEFAULT,
+                                          GMT_SESSION_NOEXIT | GMT_SESSION_EXTERNAL | GMT_SESSION_NOHISTORY, nullptr));
+    void* const api = session.get();
     if (!api) {
         error = "GMT could not be started (is the package libgmt6 installed?)";
         fs::remove_all(work, ignored);
@@ -203,7 +211,7 @@ bool CoastDataBuilder::Build(const std::string& folder, const std::string& targe
     for (const auto& call : calls) {
         if (GMT_Call_Module(api, call[0].c_str(), GMT_MODULE_CMD, const_cast<char*>(call[1].c_str())) != GMT_NOERROR) {
             error = "GMT could not read the GSHHG shorelines (are the packages gmt-gshhg-high and gmt-dcw installed?)";
-            GMT_Destroy_Session(api);
+            session.reset();
             fs::remove_all(work, ignored);
             return false;
         }
@@ -237,7 +245,7 @@ bool CoastDataBuilder::Build(const std::string& folder, const std::string& targe
     }
     if (!parsed || binSize == 0) {
         error = "GMT's shoreline dump could not be read";
-        GMT_Destroy_Session(api);
+        session.reset();
         fs::remove_all(work, ignored);
         return false;
     }
@@ -249,7 +257,7 @@ bool CoastDataBuilder::Build(const std::string& folder, const std::string& targe
     const bool masked =
         GMT_Call_Module(api, "grdlandmask", GMT_MODULE_CMD, const_cast<char*>(maskArguments.c_str())) == GMT_NOERROR &&
         GMT_Call_Module(api, "grd2xyz", GMT_MODULE_CMD, const_cast<char*>(dumpArguments.c_str())) == GMT_NOERROR;
-    GMT_Destroy_Session(api);
+    session.reset();
 
     data.m_binSize = binSize;
     data.m_columns = int(std::lround(360 / binSize));

@@ -4,14 +4,26 @@
 #include <string>
 
 #include <gdal_priv.h>
+#include <gdal_utils.h>
+#include <gdalwarper.h>
 
 // Once per process: drivers, no side files, bounded web waits, our User-Agent.
 void InitialiseGdal();
 
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
+// The owners of what GDAL hands out, each freed by GDAL's own call for it; nothing else closes
+// or frees these.
+template <auto Free>
+struct GdalRelease {
+    template <typename T>
+    void operator()(T* object) const { Free(object); }
 };
+using DatasetCloser = GdalRelease<GDALClose>;
 using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
+// Frees the option list and band arrays it holds as well.
+using WarpOptionsPtr = std::unique_ptr<GDALWarpOptions, GdalRelease<GDALDestroyWarpOptions>>;
+using TranslateOptionsPtr = std::unique_ptr<GDALTranslateOptions, GdalRelease<GDALTranslateOptionsFree>>;
+// A string GDAL allocated for the caller.
+using CplString = std::unique_ptr<char, GdalRelease<CPLFree>>;
 
 // The PROJ definition of UTM zone `zone` (north) on the program's own ellipsoid, so that a tile
 // agrees with the calibration the program writes for it.

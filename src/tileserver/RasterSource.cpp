@@ -29,9 +29,8 @@ std::unique_ptr<RasterSource::Handle> OpenExpanded(const std::string& name, std:
     }
     if (dataset->GetRasterCount() == 1 && dataset->GetRasterBand(1)->GetColorTable()) {
         const char* arguments[] = {"-of", "VRT", "-expand", "rgba", nullptr};
-        GDALTranslateOptions* options = GDALTranslateOptionsNew(const_cast<char**>(arguments), nullptr);
-        DatasetPtr expanded(GDALDataset::FromHandle(GDALTranslate("", dataset.get(), options, nullptr)));
-        GDALTranslateOptionsFree(options);
+        const TranslateOptionsPtr options(GDALTranslateOptionsNew(const_cast<char**>(arguments), nullptr));
+        DatasetPtr expanded(GDALDataset::FromHandle(GDALTranslate("", dataset.get(), options.get(), nullptr)));
         if (!expanded) {
             error = "its palette could not be expanded";
             return nullptr;

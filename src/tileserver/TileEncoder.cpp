@@ -48,10 +48,10 @@ std::string CopyToBytes(const char* driverName, GDALDataset* source, const char*
         return {};
     const std::string path = "/vsimem/quiltmap-tile-" + std::to_string(counter++) + extension;
     const char* options[] = {"QUIET_DELETE_ON_CREATE_COPY=NO", nullptr};
-    GDALDataset* written = driver->CreateCopy(path.c_str(), source, FALSE, const_cast<char**>(options), nullptr, nullptr);
+    DatasetPtr written(driver->CreateCopy(path.c_str(), source, FALSE, const_cast<char**>(options), nullptr, nullptr));
     std::string bytes;
     if (written) {
-        GDALClose(written);
+        written.reset();  // closing it writes the file out
         vsi_l_offset length = 0;
         GByte* buffer = VSIGetMemFileBuffer(path.c_str(), &length, FALSE);
         if (buffer)

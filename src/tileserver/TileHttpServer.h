@@ -6,16 +6,13 @@
 
 #include "TileService.h"
 
-namespace httplib {
-class Server;
-}
-
 // The time now, as the log gives it: "2026-12-06T20:30:00.123Z".
 std::string LogTimestamp();
 
-// The HTTP front of the tile service: /tile.ashx answered by the service, 404 for any other
-// path, one log line per request on standard error. Connections get threads of their own, apart
-// from the service's render workers, so many slow clients do not starve each other.
+// The HTTP front of the tile service: /tile.ashx answered by the service, /health, /metrics,
+// 404 for any other path, one log line per request on standard error. A few event loops, one a
+// processor, answer tiles held in memory themselves and hand everything that may block (renders,
+// disk reads) to a pool of threads, so a slow render never holds up other connections.
 class TileHttpServer {
 public:
     explicit TileHttpServer(TileService& service, bool log = true);
@@ -24,15 +21,13 @@ public:
     // Binds; port 0 takes a free one. False with the reason.
     bool Bind(const std::string& host, int port, std::string& error);
     int Port() const { return m_port; }
-    // Serves until Stop.
+    // Serves until Stop; answers in flight are finished and written first.
     void Run();
     void Stop();
 
+    struct State;
+
 private:
-    TileService& m_service;
-    std::unique_ptr<httplib::Server> m_server;
+    std::unique_ptr<State> m_state;
     int m_port = 0;
-    std::mutex m_lock;
-    int m_socket = -1;  // the listening socket, while it is open
-    bool m_stopped = false;
 };

@@ -17,10 +17,15 @@ TileAnswer Text(int status, std::string line)
     return answer;
 }
 
+const char* ContentTypeOf(const TileAddress& tile)
+{
+    return ServedFormat(tile.Type) == TileFormat::Gif ? "image/gif" : "image/jpeg";
+}
+
 TileAnswer Picture(const TileAddress& tile, const HotTiles::Tile& picture, int maxAge, bool cacheHit)
 {
     TileAnswer answer;
-    answer.ContentType = ServedFormat(tile.Type) == TileFormat::Gif ? "image/gif" : "image/jpeg";
+    answer.ContentType = ContentTypeOf(tile);
     answer.Body = picture.Body;
     answer.CacheHit = cacheHit;
     answer.MaxAge = maxAge;
@@ -58,10 +63,8 @@ TileAnswer TileService::Answer(std::string_view query)
     const TileAddress& tile = parsed.Tile;
     // The tile names its chain: one for each type.
     const std::string name = TileFileStem(tile);
-    if (const auto hot = m_hot.Find(name)) {
-        m_metrics.CountCacheHit();
-        return Picture(tile, *hot, m_lifetime.MaxAge, true);
-    }
+    if (const HotAnswer hot = Hot(tile, name); hot.Tile)
+        return Picture(tile, *hot.Tile, hot.MaxAge, true);
     SourceChain& chain = ChainFor(tile.Type);
     const std::string key = chain.CacheKey();
     std::time_t modified = 0;
@@ -99,6 +102,24 @@ TileAnswer TileService::Answer(std::string_view query)
         m_renders.erase(name);
     }
     m_changed.notify_all();
+    return answer;
+}
+
+HotAnswer TileService::TryHot(std::string_view query)
+{
+    const TileQueryResult parsed = ParseTileQuery(query);
+    return parsed.Ok ? Hot(parsed.Tile, TileFileStem(parsed.Tile)) : HotAnswer();
+}
+
+HotAnswer TileService::Hot(const TileAddress& tile, const std::string& name)
+{
+    HotAnswer answer;
+    answer.Tile = m_hot.Find(name);
+    if (answer.Tile) {
+        m_metrics.CountCacheHit();
+        answer.ContentType = ContentTypeOf(tile);
+        answer.MaxAge = m_lifetime.MaxAge;
+    }
     return answer;
 }
 

@@ -26,6 +26,13 @@ struct TileAnswer {
     int RetryAfter = 0;           // seconds, for a 503
 };
 
+// A tile the service holds in memory, answered without a render or a disk read.
+struct HotAnswer {
+    std::shared_ptr<const HotTiles::Tile> Tile;  // null when the tile is not held
+    const char* ContentType = "";
+    int MaxAge = 0;
+};
+
 // How long answers may be kept by caches.
 struct TileLifetime {
     static constexpr int kWeek = 7 * 24 * 3600;
@@ -45,6 +52,9 @@ public:
     TileService(std::unique_ptr<TileSource> photo, std::unique_ptr<TileSource> topo, TileCache cache, int workers);
 
     TileAnswer Answer(std::string_view query);
+    // The answer when the tile is held in memory; never renders, reads the disk or waits for a
+    // render. A hit is counted as Answer counts it; a miss (or a bad query) counts nothing.
+    HotAnswer TryHot(std::string_view query);
     SourceChain& ChainFor(int type) { return type == 2 ? *m_topo : *m_photo; }
 
     // Ready: every source's data is prepared and each chain has a source that is not skipped.
@@ -60,6 +70,7 @@ public:
 
 private:
     struct Render;
+    HotAnswer Hot(const TileAddress& tile, const std::string& name);
     TileAnswer Draw(const TileAddress& tile, SourceChain& chain, const std::string& key, const std::string& name);
 
     std::unique_ptr<SourceChain> m_photo, m_topo;

@@ -41,15 +41,16 @@ TileWarper::Zone* TileWarper::ZoneOf(int number, std::string& error)
     if (found != m_zones.end())
         return found->second.get();
     OGRSpatialReference utm;
-    char* wkt = nullptr;
-    if (utm.SetFromUserInput(ProgramUtmDefinition(number).c_str()) != OGRERR_NONE || utm.exportToWkt(&wkt) != OGRERR_NONE) {
-        CPLFree(wkt);
+    char* text = nullptr;
+    const bool known = utm.SetFromUserInput(ProgramUtmDefinition(number).c_str()) == OGRERR_NONE &&
+                       utm.exportToWkt(&text) == OGRERR_NONE;
+    const CplString wkt(text);
+    if (!known) {
         error = "UTM zone " + std::to_string(number) + " is not known to PROJ";
         return nullptr;
     }
     auto zone = std::make_unique<Zone>();
-    zone->Wkt = wkt;
-    CPLFree(wkt);
+    zone->Wkt = wkt.get();
     Transformer* full = TransformerOf(*zone, -1, error);
     if (!full)
         return nullptr;
@@ -165,7 +166,7 @@ bool TileWarper::Warp(double west, double south, double east, double north, int 
             return false;
         }
     }
-    GDALWarpOptions* options = GDALCreateWarpOptions();
+    const WarpOptionsPtr options(GDALCreateWarpOptions());
     options->hSrcDS = level < 0 ? m_source : Overview(level);
     options->hDstDS = m_target.get();
     options->eResampleAlg = GRA_Bilinear;
@@ -197,9 +198,8 @@ bool TileWarper::Warp(double west, double south, double east, double north, int 
     bool warped = false;
     {
         GDALWarpOperation operation;
-        warped = operation.Initialize(options) == CE_None && operation.ChunkAndWarpImage(0, 0, side, side) == CE_None;
+        warped = operation.Initialize(options.get()) == CE_None && operation.ChunkAndWarpImage(0, 0, side, side) == CE_None;
     }
-    GDALDestroyWarpOptions(options);
     if (!warped) {
         error = "the warp failed";
         return false;

@@ -1,113 +1,71 @@
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "GisFiles.h"
 #include "MapRequest.h"
 #include "MapSaver.h"
 #include "ScriptedPrompter.h"
-#include "TestFiles.h"
 
 namespace {
 
-using Kind = ScriptedPrompter::Kind;
-
 TileGrid Grid(double latitude, double longitude, int16_t scale, int16_t width, int16_t height)
 {
-    ListChoices lists;
-    lists.ScaleIndex = scale;
-    lists.WidthIndex = int16_t(width - 1);
-    lists.HeightIndex = int16_t(height - 1);
     MapRequest request;
     TileGrid grid;
-    EXPECT_TRUE(BuildTileGrid(lists, latitude, longitude, request, grid));
+    EXPECT_TRUE(BuildTileGrid(ListChoices{scale, int16_t(width - 1), int16_t(height - 1)}, latitude, longitude, request, grid));
     return grid;
 }
 
-// gdalinfo's JSON for a file; empty when it could not run.
-QJsonObject GdalInfo(const QString& path)
+// Every writer's bytes for one 200 m map at 1 m a pixel: the description has markup, a tab and a
+// character outside ASCII; the projection keeps the program's polar radius to the last digit.
+TEST(CalibrationWriters, ExactBytes)
 {
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("gdalinfo"));
-    if (program.isEmpty())
-        return {};
-    QProcess gdal;
-    gdal.start(program, {QStringLiteral("-json"), path});
-    if (!gdal.waitForFinished(60000) || gdal.exitCode() != 0)
-        return {};
-    return QJsonDocument::fromJson(gdal.readAllStandardOutput()).object();
-}
-
-// The picture's south-west and north-east corners from the .INF's two lines, in degrees.
-struct InfCorners { double west, north, east, south; };
-InfCorners ReadInf(const QByteArray& text)
-{
-    const QRegularExpression line(QStringLiteral("(\\d{3})\\.(\\d\\d\\.\\d{3})([EW]),(\\d\\d)\\.(\\d\\d\\.\\d{3})([NS])"));
-    double values[4] = {};
-    auto it = line.globalMatch(QString::fromLatin1(text));
-    for (int i = 0; i < 2 && it.hasNext(); ++i) {
-        const auto m = it.next();
-        values[i * 2] = (m.captured(1).toDouble() + m.captured(2).toDouble() / 60) * (m.captured(3) == "W" ? -1 : 1);
-        values[i * 2 + 1] = (m.captured(4).toDouble() + m.captured(5).toDouble() / 60) * (m.captured(6) == "S" ? -1 : 1);
-    }
-    return {values[0], values[1], values[2], values[3]};
-}
-
-// The four lon,lat pairs of the KML's gx:LatLonQuad.
-std::vector<std::pair<double, double>> KmlCorners(const QByteArray& kml)
-{
-    const auto m = QRegularExpression(QStringLiteral("<coordinates>([^<]*)</coordinates>")).match(QString::fromUtf8(kml));
-    std::vector<std::pair<double, double>> corners;
-    for (const QString& pair : m.captured(1).split(u' ', Qt::SkipEmptyParts)) {
-        const QStringList parts = pair.split(u',');
-        corners.emplace_back(parts.value(0).toDouble(), parts.value(1).toDouble());
-    }
-    return corners;
-}
-
-TEST(WorldFileText, PixelCentresOfTheGrid)
-{
-    const TileGrid grid = Grid(47.6, -122.3, 2, 5, 3);   // 4 m a pixel, corner on 800 m lines
-    const QStringList lines = QString::fromLatin1(WorldFileText(grid)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 6);
-    EXPECT_EQ(lines.mid(0, 4), QStringList({"4", "0", "0", "-4"}));
-    EXPECT_EQ(lines[4].toDouble(), grid.FirstTileX * 800.0 + 2);
-    EXPECT_EQ(lines[5].toDouble(), (grid.FirstTileY + 3) * 800.0 - 2);
-    EXPECT_FALSE(lines[4].contains(u'e'));
-}
-
-TEST(ProjectionText, ZoneOnTheProgramsEllipsoidAtFullPrecision)
-{
-    const QString wkt = QString::fromUtf8(ProjectionText(Grid(47.6, -122.3, 0, 1, 1)));
-    EXPECT_TRUE(wkt.startsWith("PROJCS[\"UTM zone 10N")) << wkt.toStdString();
-    // The catalogue's WGS-84: a = 6378137, b = 6356750.321, so 1/f = a / (a - b) = 298.2294...
-    const auto m = QRegularExpression(QStringLiteral("SPHEROID\\[\"WGS-84\",([^,]+),([^\\]]+)\\]")).match(wkt);
-    ASSERT_TRUE(m.hasMatch()) << wkt.toStdString();
-    EXPECT_EQ(m.captured(1), "6378137");
-    EXPECT_EQ(m.captured(2).toDouble(), 6378137.0 / (6378137.0 - 6356750.321));
-    EXPECT_TRUE(wkt.contains("PARAMETER[\"central_meridian\",-123]"));
-    EXPECT_TRUE(wkt.contains("PARAMETER[\"scale_factor\",0.9996]"));
-    EXPECT_TRUE(wkt.contains("PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0]"));
+    const TileGrid grid = Grid(47.6, -122.3, 0, 1, 1);
+    const MapCorners corners{grid.BottomLeft.Longitude, grid.TopRight.Latitude, grid.TopRight.Longitude,
+                             grid.BottomLeft.Latitude, grid, QStringLiteral("Capitol & Mall café.JPG"),
+                             QStringLiteral("Capitol <& \"Mall\">\tcafé")};
+    const QByteArray prj =
+        "PROJCS[\"UTM zone 10N (Quiltmap WGS-84)\",GEOGCS[\"Quiltmap WGS-84\",DATUM[\"Quiltmap WGS-84\","
+        "SPHEROID[\"WGS-84\",6378137,298.22942589637864]],PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]],"
+        "PROJECTION[\"Transverse_Mercator\"],PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",-123],"
+        "PARAMETER[\"scale_factor\",0.9996],PARAMETER[\"false_easting\",500000],PARAMETER[\"false_northing\",0],"
+        "UNIT[\"metre\",1],AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH]]\r\n";
+    const std::vector<std::pair<std::string, QByteArray>> expected = {
+        {".INF", "122.18.016W,47.36.065N\r\n122.17.855W,47.35.958N\r\nCapitol <& \"Mall\"> caf\xe9\r\n"},
+        {".JGW", "1\r\n0\r\n0\r\n-1\r\n552600.5\r\n5272199.5\r\n"},
+        {".PRJ", prj},
+        {".KML", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:gx="
+                 "\"http://www.google.com/kml/ext/2.2\">\n  <GroundOverlay>\n    <name>Capitol &lt;&amp; &quot;Mall&quot;&gt; "
+                 "caf\xc3\xa9</name>\n    <Icon><href>Capitol%20%26%20Mall%20caf%C3%A9.JPG</href></Icon>\n    <gx:LatLonQuad>\n"
+                 "      <coordinates>-122.30026356564683,47.59929531748954 -122.29760317659729,47.59927905779256 -122.29757909046432,"
+                 "47.60107848600205 -122.300239570724,47.60109474671773</coordinates>\n    </gx:LatLonQuad>\n  </GroundOverlay>\n</kml>\n"},
+        {".JPG.aux.xml", "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">" +
+                             QByteArray(prj).replace("\"", "&quot;").chopped(2) + "</SRS>\n</PAMDataset>\n"},
+    };
+    std::vector<std::pair<std::string, QByteArray>> written;
+    for (const CalibrationWriter& writer : CalibrationWriters())
+        written.emplace_back(writer.Suffix, writer.Text(corners));
+    EXPECT_EQ(written, expected);
 }
 
 class SavedGisFiles : public ::testing::Test {
 protected:
     QTemporaryDir temporary;
     ScriptedPrompter prompter;
+    int earlyPictures = 0;   // times a picture was in place before its calibration file
 
     QString Save(const TileGrid& grid, const QString& description, bool gisFiles = true)
     {
-        const SaveRequest save = SaveRequestFor(grid, description, temporary.path() + u'/', 0, gisFiles);
-        const int wide = int((grid.TopRight.Easting - grid.BottomLeft.Easting) / grid.MetresPerPixel);
-        const int high = int((grid.TopRight.Northing - grid.BottomLeft.Northing) / grid.MetresPerPixel);
-        QImage map(wide, high, QImage::Format_RGB32);
+        QImage map(grid.WidthMetres / grid.MetresPerPixel, grid.HeightMetres / grid.MetresPerPixel, QImage::Format_RGB32);
         map.fill(Qt::darkGreen);
+        SaveRequest save = SaveRequestFor(grid, description, temporary.path() + u'/', 0, gisFiles);
+        const QString base = save.MapsFolder + description;   // a map appears when its picture does
+        save.BetweenFiles = [&] { earlyPictures += QFile::exists(base + ".JPG") && !QFile::exists(base + ".INF"); };
         return SaveMap(map, save, prompter);
     }
+    QStringList Files(const QString& pattern) const { return QDir(temporary.path()).entryList({pattern}, QDir::Files, QDir::Name); }
 };
 
 // GDAL reads the picture's corners, in the zone, from the files beside it.
@@ -119,65 +77,36 @@ TEST_F(SavedGisFiles, GdalReadsTheGridCornersExactly)
     for (const auto& c : cases) {
         const TileGrid grid = Grid(c.latitude, c.longitude, c.scale, c.width, c.height);
         const QString base = Save(grid, QStringLiteral("Map %1").arg(c.zone));
-        ASSERT_FALSE(base.isEmpty());
-        const QJsonObject info = GdalInfo(base + ".JPG");
-        ASSERT_FALSE(info.isEmpty()) << "gdalinfo (package gdal-bin) must run";
-        const QJsonObject corners = info["cornerCoordinates"].toObject();
-        const QJsonArray upperLeft = corners["upperLeft"].toArray();
-        const QJsonArray lowerRight = corners["lowerRight"].toArray();
-        EXPECT_NEAR(upperLeft[0].toDouble(), grid.BottomLeft.Easting, 0.01) << c.zone;
-        EXPECT_NEAR(upperLeft[1].toDouble(), grid.TopRight.Northing, 0.01) << c.zone;
-        EXPECT_NEAR(lowerRight[0].toDouble(), grid.TopRight.Easting, 0.01) << c.zone;
-        EXPECT_NEAR(lowerRight[1].toDouble(), grid.BottomLeft.Northing, 0.01) << c.zone;
+        QProcess gdal;
+        gdal.start(QStringLiteral("gdalinfo"), {QStringLiteral("-json"), base + ".JPG"});
+        ASSERT_TRUE(gdal.waitForFinished(60000) && gdal.exitCode() == 0) << "gdalinfo (package gdal-bin) must run";
+        const QJsonObject info = QJsonDocument::fromJson(gdal.readAllStandardOutput()).object();
+        EXPECT_NEAR(info["cornerCoordinates"]["upperLeft"][0].toDouble(), grid.BottomLeft.Easting, 0.01) << c.zone;
+        EXPECT_NEAR(info["cornerCoordinates"]["upperLeft"][1].toDouble(), grid.TopRight.Northing, 0.01) << c.zone;
+        EXPECT_NEAR(info["cornerCoordinates"]["lowerRight"][0].toDouble(), grid.TopRight.Easting, 0.01) << c.zone;
+        EXPECT_NEAR(info["cornerCoordinates"]["lowerRight"][1].toDouble(), grid.BottomLeft.Northing, 0.01) << c.zone;
         const QString wkt = info["coordinateSystem"].toObject()["wkt"].toString();
         EXPECT_TRUE(wkt.contains(QStringLiteral("UTM zone %1N").arg(c.zone))) << wkt.toStdString();
     }
 }
 
-// The overlay's south-west and north-east corners are the calibration file's corners; the other
-// two are turned with the grid, so they differ from the box the .INF describes.
-TEST_F(SavedGisFiles, KmlCornersMatchTheInfCorners)
-{
-    const TileGrid grid = Grid(38.9, -77.0, 4, 8, 8);
-    const QString base = Save(grid, QStringLiteral("Capitol <& \"Mall\">"));
-    const InfCorners inf = ReadInf(ReadFile(base + ".INF"));
-    const QByteArray kml = ReadFile(base + ".KML");
-    const auto corners = KmlCorners(kml);
-    ASSERT_EQ(corners.size(), 4u);
-    const double minute = 1.0 / 60000;   // the .INF's last digit
-    EXPECT_NEAR(corners[0].first, inf.west, minute);
-    EXPECT_NEAR(corners[0].second, inf.south, minute);
-    EXPECT_NEAR(corners[2].first, inf.east, minute);
-    EXPECT_NEAR(corners[2].second, inf.north, minute);
-    EXPECT_GT(std::abs(corners[1].second - inf.south), 10 * minute);   // the south-east corner lies off the parallel
-    EXPECT_TRUE(kml.contains("<name>Capitol &lt;&amp; &quot;Mall&quot;&gt;</name>"));
-    EXPECT_TRUE(kml.contains("<href>Capitol%20%26%20Mall.JPG</href>")) << kml.toStdString();
-}
-
-TEST_F(SavedGisFiles, WrittenOnlyWhenAsked)
+// Written only when asked for, and all or none: a folder in the way of one leaves the map pair,
+// which the warning says; saved over without them, the old placement must not stay.
+TEST_F(SavedGisFiles, WrittenOnlyWhenAskedAndAllOrNone)
 {
     Save(Grid(47.6, -122.3, 0, 1, 1), QStringLiteral("Plain"), false);
-    EXPECT_EQ(QDir(temporary.path()).entryList(QDir::Files, QDir::Name), QStringList({"Plain.INF", "Plain.JPG"}));
+    EXPECT_EQ(Files("Plain.*"), QStringList({"Plain.INF", "Plain.JPG"}));
+    ASSERT_TRUE(QDir(temporary.path()).mkdir("Blocked.JGW"));
+    EXPECT_EQ(Save(Grid(47.6, -122.3, 0, 1, 1), QStringLiteral("Blocked")), temporary.path() + "/Blocked");
+    EXPECT_EQ(Files("Blocked.*"), QStringList({"Blocked.INF", "Blocked.JPG"}));
+    EXPECT_TRUE(prompter.Log.back().text.contains("but its GIS files could not be written"));
     Save(Grid(47.6, -122.3, 0, 1, 1), QStringLiteral("With"), true);
-    const QStringList all = {"With.INF", "With.JGW", "With.JPG", "With.JPG.aux.xml", "With.KML", "With.PRJ"};
-    EXPECT_EQ(QDir(temporary.path()).entryList({"With.*"}, QDir::Files, QDir::Name), all);
-    // Saved again over it without them: the old placement must not stay beside the new picture.
+    EXPECT_EQ(Files("With.*"), QStringList({"With.INF", "With.JGW", "With.JPG", "With.JPG.aux.xml", "With.KML", "With.PRJ"}));
     prompter.DefaultAnswer = true;
     Save(Grid(38.9, -77.0, 0, 1, 1), QStringLiteral("With"), false);
-    EXPECT_EQ(QDir(temporary.path()).entryList({"With.*"}, QDir::Files, QDir::Name), QStringList({"With.INF", "With.JPG"}));
-}
-
-// A folder in the way of the world file: the map pair stays saved and the warning says so.
-TEST_F(SavedGisFiles, FailureIsWarnedAndThePairStays)
-{
-    ASSERT_TRUE(QDir(temporary.path()).mkdir("Blocked.JGW"));
-    const QString base = Save(Grid(47.6, -122.3, 0, 1, 1), QStringLiteral("Blocked"));
-    EXPECT_EQ(base, temporary.path() + "/Blocked");
-    const auto warnings = prompter.Texts(Kind::Warn);
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_TRUE(warnings[0].contains("but its GIS files could not be written")) << warnings[0].toStdString();
-    EXPECT_TRUE(QFileInfo(base + ".INF").isFile());
-    EXPECT_TRUE(prompter.Texts(Kind::Inform).empty());
+    EXPECT_EQ(Files("With.*"), QStringList({"With.INF", "With.JPG"}));
+    EXPECT_EQ(prompter.Log.size(), 5u);   // three saved, one warning, one overwrite question
+    EXPECT_EQ(earlyPictures, 0);
 }
 
 }  // namespace

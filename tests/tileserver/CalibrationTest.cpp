@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include "FakeMapForm.h"
 #include "MapMaker.h"
-#include "Mapstuff.h"
+#include "MapSaver.h"
 #include "RasterSource.h"
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
@@ -15,112 +14,97 @@
 
 namespace {
 
-// "122.21.074W" or "47.39.059N" back to signed degrees.
-double Degrees(const QString& text)
-{
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^(\\d+)\\.(\\d+\\.\\d+)([NSEW])$")).match(text);
-    EXPECT_TRUE(m.hasMatch()) << text.toStdString();
-    const double value = m.captured(1).toDouble() + m.captured(2).toDouble() / 60;
-    return m.captured(3) == QLatin1String("W") || m.captured(3) == QLatin1String("S") ? -value : value;
-}
+// Throws where the user is asked whether to save, as a full disk or a failed allocation would.
+struct ThrowingPrompter : ScriptedPrompter {
+    bool ThrowOnSave = false;
+    bool Ask(Question question, const QString& text) override
+    {
+        return ThrowOnSave && question == Question::SaveMap ? throw std::runtime_error("the disk is gone")
+                                                            : ScriptedPrompter::Ask(question, text);
+    }
+};
+
+QStringList Logged;
+void Collect(QtMsgType, const QMessageLogContext&, const QString& text) { Logged << text; }
 
 class CalibrationTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(library.isValid() && maps.isValid() && cache.isValid());
         std::string error;
-        auto photo = RasterSource::Open(MarkerGeoTiff(), error);
-        auto topo = RasterSource::Open(MarkerGeoTiff(), error);
+        auto photo = RasterSource::Open(MarkerGeoTiff(), error), topo = RasterSource::Open(MarkerGeoTiff(), error);
         ASSERT_TRUE(photo && topo) << error;
         server = std::make_unique<RunningTileServer>(std::move(photo), std::move(topo), cache.path().toStdString());
         maker.SetTileLibraryFolder(library.path() + QLatin1Char('/'));
         maker.SetMapsFolder(maps.path() + QLatin1Char('/'));
         maker.SetTileServer(QUrl(QString::fromStdString(server->BaseUrl())));
         maker.SetFileNameOption(0);
-        prompter.DefaultAnswer = true;
     }
 
-    // The window's press of "&Download" on the middle marker as the centre of a 2 x 2 map.
+    // The window's press of "&Download" on the middle marker as the centre of a 2 x 2 map; true
+    // once the download has ended.
     bool MakeMap(int16_t typeIndex, const QString& description)
     {
-        form.Texts[MapForm::Field::Latitude] = QStringLiteral("47.36.45");    // 47.6075 N
-        form.Texts[MapForm::Field::Longitude] = QStringLiteral("122.21.30");  // 122.3550 W
-        form.Texts[MapForm::Field::Description] = description;
+        form.Texts = {{MapForm::Field::Latitude, QStringLiteral("47.36.45")},      // 47.6075 N
+                      {MapForm::Field::Longitude, QStringLiteral("122.21.30")},    // 122.3550 W
+                      {MapForm::Field::Description, description}};
         form.Lists = ListChoices{0, 1, 1, typeIndex, true};
-        QSignalSpy saved(&maker, &MapMaker::MapSaved);
+        QSignalSpy ended(&maker, &MapMaker::DownloadEnded);
         maker.PressOk();
-        return saved.wait(60000);
+        return ended.wait(60000);
     }
 
     QTemporaryDir library, maps, cache;
     std::unique_ptr<RunningTileServer> server;
     FakeMapForm form;
-    ScriptedPrompter prompter;
+    ThrowingPrompter prompter;
     MapMaker maker{form, prompter};
 };
 
-// The program's own fetch loop against the tile server: the marker shows where the map's grid
-// puts it, and the calibration file names the grid's corners.
+// The program's own fetch loop against the tile server, for either image type: the saved picture
+// shows the marker where the map's grid puts it, and the calibration file names the grid's corners.
 TEST_F(CalibrationTest, MapFromTheServerShowsTheMarkerWhereItsGridSaysAndItsCalibrationNamesTheGridsCorners)
 {
-    ASSERT_TRUE(MakeMap(0, QStringLiteral("Marker photo")));
-    const TileGrid& grid = maker.Grid();
-    ASSERT_EQ(grid.Zone, 10);
-    ASSERT_EQ(grid.MetresPerPixel, 1);
-    const double west = double(grid.FirstTileX) * grid.TileMetres;
-    const double south = double(grid.FirstTileY) * grid.TileMetres;
-    const double east = west + 2 * grid.TileMetres, north = south + 2 * grid.TileMetres;
+    const struct { int16_t type; const char *name, *stored; } cases[] = {
+        {0, "Marker photo", "1-10-10-*.JPG"}, {1, "Marker topo", "2-10-10-*.GIF"}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(MakeMap(c.type, c.name));
+        EXPECT_EQ(QDir(library.path()).entryList({QString(c.stored)}, QDir::Files).size(), 4) << c.name;
+        const TileGrid& grid = maker.Grid();
+        ASSERT_TRUE(grid.Zone == 10 && grid.MetresPerPixel == 1);
+        const double west = double(grid.FirstTileX) * grid.TileMetres, south = double(grid.FirstTileY) * grid.TileMetres;
+        const double east = west + 2 * grid.TileMetres, north = south + 2 * grid.TileMetres;
 
-    const QImage map = maker.Picture().Map();
-    ASSERT_EQ(map.size(), QSize(400, 400));
-    RgbImage picture;
-    picture.Width = picture.Height = 400;
-    picture.Pixels.resize(400 * 400);
-    for (int y = 0; y < 400; ++y)
-        for (int x = 0; x < 400; ++x) {
-            const QColor c = map.pixelColor(x, y);
-            picture.At(x, y) = {uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())};
-        }
-    const Marker& marker = kMarkers[1];
-    const double expectedX = marker.Easting - west, expectedY = north - marker.Northing;
-    double cx = 0, cy = 0;
-    ASSERT_TRUE(RedCentre(picture, expectedX, expectedY, 30, cx, cy));
-    EXPECT_NEAR(cx, expectedX, 1.0);
-    EXPECT_NEAR(cy, expectedY, 1.0);
+        RgbImage picture{400, 400, std::vector<Rgb>(400 * 400)};
+        ASSERT_TRUE(DecodeTile(ReadFile(maps.filePath(QString(c.name) + ".JPG")).toStdString(), picture)) << c.name;
+        const double expectedX = kMarkers[1].Easting - west, expectedY = north - kMarkers[1].Northing;
+        double cx = 0, cy = 0;
+        ASSERT_TRUE(RedCentre(picture, expectedX, expectedY, 30, cx, cy)) << c.name;
+        EXPECT_NEAR(cx, expectedX, 1.0) << c.name;
+        EXPECT_NEAR(cy, expectedY, 1.0) << c.name;
 
-    // West and north on the first line, east and south on the second, to a thousandth of a minute.
-    const QStringList lines = QString::fromLatin1(ReadFile(maps.filePath(QStringLiteral("Marker photo.INF")))).split(QStringLiteral("\r\n"));
-    ASSERT_GE(lines.size(), 3);
-    const QStringList first = lines[0].split(QLatin1Char(',')), second = lines[1].split(QLatin1Char(','));
-    ASSERT_EQ(first.size(), 2);
-    ASSERT_EQ(second.size(), 2);
-    const struct { double Lon, Lat, Easting, Northing; } corners[] = {
-        {Degrees(first[0]), Degrees(second[1]), west, south},
-        {Degrees(second[0]), Degrees(first[1]), east, north},
-    };
-    for (const auto& corner : corners) {
-        Mapstuff::UtmPoint point;
-        point.Latitude = corner.Lat;
-        point.Longitude = corner.Lon;
-        point.EllipsoidIndex = 22;
-        ASSERT_EQ(Mapstuff::LatLongToUtm(point), Mapstuff::UtmOk);
-        EXPECT_EQ(point.Zone, 10);
-        EXPECT_NEAR(point.Easting, corner.Easting, 2.0);
-        EXPECT_NEAR(point.Northing, corner.Northing, 2.0);
+        // West and north on the first line, east and south on the second: the grid's corners.
+        Mapstuff::UtmPoint sw = grid.BottomLeft, ne = grid.BottomLeft;
+        std::tie(sw.Easting, sw.Northing, ne.Easting, ne.Northing) = std::tuple(west, south, east, north);
+        ASSERT_TRUE(Mapstuff::UtmToLatLong(sw) == Mapstuff::UtmOk && Mapstuff::UtmToLatLong(ne) == Mapstuff::UtmOk);
+        QString n, w, s, e;
+        FormatLatLong(ne.Latitude, sw.Longitude, n, w);
+        FormatLatLong(sw.Latitude, ne.Longitude, s, e);
+        const QByteArray inf = ReadFile(maps.filePath(QString(c.name) + ".INF"));
+        EXPECT_TRUE(inf.startsWith((w + ',' + n + "\r\n" + e + ',' + s + "\r\n").toLatin1())) << inf.toStdString();
     }
-    for (const QString& name : QDir(library.path()).entryList(QDir::Files))
-        EXPECT_TRUE(name.startsWith(QLatin1String("1-10-10-")) && name.endsWith(QLatin1String(".JPG"))) << name.toStdString();
 }
 
-TEST_F(CalibrationTest, TopographicTilesAreStoredAsGif)
+// A failure while saving is logged with what was being done, and the download still ends (the
+// command line waits for that).
+TEST_F(CalibrationTest, FailedSaveIsLoggedAndTheDownloadStillEnds)
 {
-    ASSERT_TRUE(MakeMap(1, QStringLiteral("Marker topo")));
-    const QStringList names = QDir(library.path()).entryList(QDir::Files);
-    ASSERT_EQ(names.size(), 4);
-    for (const QString& name : names)
-        EXPECT_TRUE(name.startsWith(QLatin1String("2-10-10-")) && name.endsWith(QLatin1String(".GIF"))) << name.toStdString();
-    EXPECT_TRUE(QFile::exists(maps.filePath(QStringLiteral("Marker topo.JPG"))));
+    prompter.ThrowOnSave = true;
+    const QtMessageHandler previous = qInstallMessageHandler(Collect);
+    EXPECT_TRUE(MakeMap(0, QStringLiteral("Never saved")));
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(Logged.contains("Quiltmap: saving the map failed: the disk is gone")) << Logged.join('\n').toStdString();
+    EXPECT_TRUE(QDir(maps.path()).isEmpty());
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
-#include "GisFiles.h"
+#include "Calibration.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
 #include <QLocale>
 #include <QStringList>
 #include <QUrl>
+
+#include "Windows1252.h"
 
 namespace {
 
@@ -16,6 +19,22 @@ constexpr double FalseNorthingSouth = 10000000;
 QString Number(double value)
 {
     return QString::number(value, 'f', QLocale::FloatingPointShortest);
+}
+
+// Degrees and minutes of |value|: "ddd.mm.mmm" with degreeDigits digits before the first point.
+QString DegreesMinutesText(double value, int degreeDigits)
+{
+    double magnitude = std::fabs(value);
+    if (!std::isfinite(magnitude))
+        magnitude = 0;
+    magnitude = std::min(magnitude, 32767.0);
+    const int degrees = int(std::floor(magnitude));
+    const double minutes = (magnitude - degrees) * 60.0;
+    // Minutes that round up to 60 stay 60.000: the degrees were settled before rounding.
+    QString text = QString::asprintf("%0*d.%06.3f", degreeDigits, degrees, minutes);
+    // The host reads a point here whatever the regional settings.
+    text[text.size() - 4] = QLatin1Char('.');
+    return text;
 }
 
 // The picture corner at (easting, northing) of the grid's zone, in degrees.
@@ -31,10 +50,23 @@ bool CornerDegrees(const TileGrid& grid, double easting, double northing, double
     return true;
 }
 
-}  // namespace
-
-QByteArray WorldFileText(const TileGrid& grid)
+QByteArray InfText(const MapCorners& corners)
 {
+    QString latitudeText;
+    QString longitudeText;
+    QByteArray bytes;
+    FormatLatLong(corners.NorthLatitude, corners.WestLongitude, latitudeText, longitudeText);
+    bytes += (longitudeText + u',' + latitudeText).toLatin1() + "\r\n";
+    FormatLatLong(corners.SouthLatitude, corners.EastLongitude, latitudeText, longitudeText);
+    bytes += (longitudeText + u',' + latitudeText).toLatin1() + "\r\n";
+    // The host reads exactly three lines: a line break inside the description would make four.
+    bytes += EncodeWindows1252(HostText(corners.Description)) + "\r\n";
+    return bytes;
+}
+
+QByteArray WorldFileText(const MapCorners& corners)
+{
+    const TileGrid& grid = corners.Grid;
     const double size = grid.MetresPerPixel;
     const QString lines[6] = {
         Number(size), QStringLiteral("0"), QStringLiteral("0"), Number(-size),
@@ -46,8 +78,9 @@ QByteArray WorldFileText(const TileGrid& grid)
     return text;
 }
 
-QByteArray ProjectionText(const TileGrid& grid)
+QByteArray ProjectionText(const MapCorners& corners)
 {
+    const TileGrid& grid = corners.Grid;
     Mapstuff::Ellipsoid ellipsoid;
     if (Mapstuff::GetEllipsoid(ellipsoid, grid.BottomLeft.EllipsoidIndex) != Mapstuff::UtmOk
         || ellipsoid.EquatorialRadius <= ellipsoid.PolarRadius)
@@ -73,8 +106,9 @@ QByteArray ProjectionText(const TileGrid& grid)
     return wkt.toUtf8() + "\r\n";
 }
 
-QByteArray KmlText(const TileGrid& grid, const QString& pictureName, const QString& title)
+QByteArray KmlText(const MapCorners& map)
 {
+    const TileGrid& grid = map.Grid;
     const double west = grid.BottomLeft.Easting;
     const double south = grid.BottomLeft.Northing;
     const double east = grid.TopRight.Easting;
@@ -89,7 +123,7 @@ QByteArray KmlText(const TileGrid& grid, const QString& pictureName, const QStri
         coordinates << Number(longitude) + u',' + Number(latitude);
     }
     // The picture lies beside the overlay; its name is a relative link.
-    const QString link = QString::fromLatin1(QUrl::toPercentEncoding(pictureName));
+    const QString link = QString::fromLatin1(QUrl::toPercentEncoding(map.PictureName));
     const QString kml =
         QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                        "<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
@@ -102,36 +136,46 @@ QByteArray KmlText(const TileGrid& grid, const QString& pictureName, const QStri
                        "    </gx:LatLonQuad>\n"
                        "  </GroundOverlay>\n"
                        "</kml>\n")
-            .arg(title.toHtmlEscaped(), link.toHtmlEscaped(), coordinates.join(u' '));
+            .arg(HostText(map.Description).toHtmlEscaped(), link.toHtmlEscaped(), coordinates.join(u' '));
     return kml.toUtf8();
 }
 
-const QStringList& GisFileSuffixes()
+// GDAL takes the projection of a JPEG from its auxiliary file, not from the ".PRJ".
+QByteArray AuxiliaryText(const MapCorners& corners)
 {
-    static const QStringList suffixes = {QStringLiteral(".JGW"), QStringLiteral(".PRJ"),
-                                         QStringLiteral(".KML"), QStringLiteral(".JPG.aux.xml")};
-    return suffixes;
+    const QByteArray projection = ProjectionText(corners);
+    if (projection.isEmpty())
+        return QByteArray();
+    return "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">"
+           + QString::fromUtf8(projection.trimmed()).toHtmlEscaped().toUtf8() + "</SRS>\n</PAMDataset>\n";
 }
 
-void RemoveGisFiles(const QString& basePath)
+const CalibrationWriter Writers[] = {
+    {".INF", false, InfText},
+    {".JGW", true, WorldFileText},
+    {".PRJ", true, ProjectionText},
+    {".KML", true, KmlText},
+    {".JPG.aux.xml", true, AuxiliaryText},
+};
+
+}  // namespace
+
+std::span<const CalibrationWriter> CalibrationWriters()
 {
-    for (const QString& suffix : GisFileSuffixes())
-        QFile::remove(basePath + suffix);
+    return Writers;
 }
 
-QList<QByteArray> GisFileContents(const TileGrid& grid, const QString& pictureName, const QString& title,
-                                  QString* error)
+QString HostText(const QString& description)
 {
-    const QByteArray projection = ProjectionText(grid);
-    const QByteArray kml = KmlText(grid, pictureName, title);
-    if (projection.isEmpty() || kml.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("the map's corners cannot be converted");
-        return {};
-    }
-    // GDAL takes the projection of a JPEG from its auxiliary file, not from the ".PRJ".
-    const QByteArray auxiliary = "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">"
-                                 + QString::fromUtf8(projection.trimmed()).toHtmlEscaped().toUtf8()
-                                 + "</SRS>\n</PAMDataset>\n";
-    return {WorldFileText(grid), projection, kml, auxiliary};
+    QString text = description;
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    return text;
+}
+
+void FormatLatLong(double latitude, double longitude, QString& latitudeText, QString& longitudeText)
+{
+    longitudeText = DegreesMinutesText(longitude, 3) + (longitude >= 0 ? u'E' : u'W');
+    latitudeText = DegreesMinutesText(latitude, 2) + (latitude >= 0 ? u'N' : u'S');
 }
