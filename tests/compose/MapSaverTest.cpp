@@ -37,15 +37,9 @@ protected:
     // Lake Union: south-west 47.605432 N 122.351234 W, north-east 47.650987 N 122.284321 W.
     SaveRequest LakeUnion(int16_t option = 0, const QString& description = "Lake Union", const QString& folder = {}) const
     {
-        SaveRequest request;
-        request.FileNameOption = option;
-        request.Description = description;
-        request.MapsFolder = folder.isEmpty() ? maps : folder;
-        request.WestLongitude = -122.351234;
-        request.NorthLatitude = 47.650987;
-        request.EastLongitude = -122.284321;
-        request.SouthLatitude = 47.605432;
-        return request;
+        return {.FileNameOption = option, .Description = description, .MapsFolder = folder.isEmpty() ? maps : folder,
+                .WestLongitude = -122.351234, .NorthLatitude = 47.650987, .EastLongitude = -122.284321,
+                .SouthLatitude = 47.605432, .Grid = {}, .BetweenFiles = {}};
     }
     QStringList Files() const { return QDir(maps).entryList(QDir::Files, QDir::Name); }
 };
@@ -69,7 +63,13 @@ TEST(FormatLatLong, DegreesMinutesAndThousandthsWithHemisphereLetters)
 
 TEST_F(MapSaverTest, LakeUnionIsWrittenByteForByteAndThePictureDecodesToTheMap)
 {
-    EXPECT_EQ(SaveMap(map, LakeUnion(), prompter, FixedClock), maps + "Lake Union");
+    SaveRequest request = LakeUnion();
+    QStringList inPlace;   // after each file: the picture goes in place last, so a map appears whole
+    request.BetweenFiles = [&] {
+        inPlace << QString(QFile::exists(maps + "Lake Union.INF") ? "I" : "-") + (QFile::exists(maps + "Lake Union.JPG") ? "J" : "-");
+    };
+    EXPECT_EQ(SaveMap(map, request, prompter, FixedClock), maps + "Lake Union");
+    EXPECT_EQ(inPlace, QStringList({"--", "--", "I-", "IJ"}));
     EXPECT_EQ(ReadFile(maps + "Lake Union.INF"), LakeUnionCorners + "Lake Union\r\n");
     EXPECT_EQ(Files(), QStringList({"Lake Union.INF", "Lake Union.JPG"}));
     EXPECT_EQ(prompter.Texts(Kind::Inform), std::vector<QString>{"The map has been saved as '" + maps + "Lake Union.JPG'."});
@@ -103,17 +103,12 @@ TEST_F(MapSaverTest, NamesFromTheDescriptionOrTheClock)
         EXPECT_EQ(Files(), QStringList({c.name + ".INF", c.name + ".JPG"})) << c.description;
         EXPECT_EQ(ReadFile(maps + c.name + ".INF"), LakeUnionCorners + c.title + "\r\n");
     }
-    EXPECT_TRUE(prompter.Texts(Kind::YesNo).empty());
-}
-
-TEST_F(MapSaverTest, DateNamesMoveOnToTheFirstFreeSecond)
-{
-    WriteFile(maps + DateName + ".JPG", "old picture");
+    // Date names move on to the first second free of either file, leaving the old ones alone.
     WriteFile(maps + "2003-05-17-14-03-10.INF", "old calibration");
     WriteFile(maps + "2003-05-17-14-03-11.JPG", "old picture");
     EXPECT_EQ(SaveMap(map, LakeUnion(1), prompter, FixedClock), maps + "2003-05-17-14-03-12");
-    EXPECT_EQ(ReadFile(maps + DateName + ".JPG"), "old picture");
     EXPECT_EQ(ReadFile(maps + "2003-05-17-14-03-10.INF"), "old calibration");
+    EXPECT_EQ(ReadFile(maps + "2003-05-17-14-03-11.JPG"), "old picture");
     EXPECT_TRUE(prompter.Texts(Kind::YesNo).empty());
 }
 

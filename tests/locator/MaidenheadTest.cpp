@@ -20,13 +20,11 @@ double Dm(double degrees, double minutes)
 TEST(ParseLocator, SquaresHaveTheirCornersAndSizes)
 {
     const struct { const char* text; const char* normal; double west, south, east, north; } cases[] = {
-        {"CN87", "CN87", -124, 47, -122, 48},
-        {"cn87", "CN87", -124, 47, -122, 48},
+        {"CN87", "CN87", -124, 47, -122, 48}, {"cn87", "CN87", -124, 47, -122, 48},
         {"CN87uo", "CN87uo", Dm(-122, 20), Dm(47, 35), Dm(-122, 15), Dm(47, 37.5)},
         {"CN87UO", "CN87uo", Dm(-122, 20), Dm(47, 35), Dm(-122, 15), Dm(47, 37.5)},
         {"FN31pr47", "FN31pr47", Dm(-72, 43), Dm(41, 44.25), Dm(-72, 42.5), Dm(41, 44.5)},
-        {"AA00", "AA00", -180, -90, -178, -89},
-        {"RR99", "RR99", 178, 89, 180, 90},
+        {"AA00", "AA00", -180, -90, -178, -89}, {"RR99", "RR99", 178, 89, 180, 90},
         {"RR99xx", "RR99xx", Dm(179, 55), Dm(89, 57.5), 180, 90},
         {"AA00aa00", "AA00aa00", -180, -90, Dm(-179, 59.5), Dm(-89, 59.75)},
         {" IJ90 ", "IJ90", -2, 0, 0, 1},
@@ -35,14 +33,15 @@ TEST(ParseLocator, SquaresHaveTheirCornersAndSizes)
         LocatorSquare square;
         ASSERT_TRUE(ParseLocator(QString::fromLatin1(c.text), square)) << c.text;
         EXPECT_EQ(square.Locator, QString::fromLatin1(c.normal));
-        EXPECT_NEAR(square.WestDegrees(), c.west, 1e-12) << c.text;
-        EXPECT_NEAR(square.SouthDegrees(), c.south, 1e-12) << c.text;
-        EXPECT_NEAR(square.EastDegrees(), c.east, 1e-12) << c.text;
-        EXPECT_NEAR(square.NorthDegrees(), c.north, 1e-12) << c.text;
+        EXPECT_LT(std::max({std::abs(square.WestDegrees() - c.west), std::abs(square.SouthDegrees() - c.south),
+                            std::abs(square.EastDegrees() - c.east), std::abs(square.NorthDegrees() - c.north)}), 1e-12)
+            << c.text;
     }
 }
 
-TEST(ParseLocator, MalformedTextsAreRefused)
+// Malformed texts are refused. The fields hold north latitudes and west longitudes: the message
+// says which side is wrong.
+TEST(LocatorRefusal, MalformedOrOnTheWrongSideOfGreenwichOrTheEquator)
 {
     for (const char* text : {"", "C", "CN8", "CN87u", "CN87uo4", "CN87uo4x7", "SN87", "CS87", "CNA7",
                              "CN8A", "CN87yo", "CN87uy", "CN87uoA7", "CN87uo4a", "CN 87", "CN87-u", "1N87"}) {
@@ -51,14 +50,8 @@ TEST(ParseLocator, MalformedTextsAreRefused)
         EXPECT_TRUE(LocatorRefusal(QString::fromLatin1(text), square).contains(QStringLiteral("is not a grid locator")))
             << text;
     }
-}
-
-// The fields hold north latitudes and west longitudes: the message says which side is wrong.
-TEST(LocatorRefusal, SaysWhichSideOfGreenwichOrTheEquatorIsWrong)
-{
     const struct { const char* text; const char* where; } cases[] = {
-        {"CN87uo", nullptr}, {"IJ90", nullptr},            // touching Greenwich and the equator from the west and north
-        {"AR09", nullptr},
+        {"CN87uo", nullptr}, {"IJ90", nullptr}, {"AR09", nullptr},  // IJ90 touches Greenwich and the equator
         {"JJ00", "lies east of Greenwich."}, {"RR99", "lies east of Greenwich."},
         {"AA00", "lies south of the equator."}, {"II99", "lies south of the equator."},
         {"JI00", "lies east of Greenwich and south of the equator."},
@@ -66,22 +59,20 @@ TEST(LocatorRefusal, SaysWhichSideOfGreenwichOrTheEquatorIsWrong)
     for (const auto& c : cases) {
         LocatorSquare square;
         const QString message = LocatorRefusal(QString::fromLatin1(c.text), square);
-        const bool expected = c.where ? message.contains(QString::fromLatin1(c.where)) : message.isEmpty();
-        EXPECT_TRUE(expected) << c.text << ": " << message.toStdString();
+        EXPECT_TRUE(c.where ? message.contains(QString::fromLatin1(c.where)) : message.isEmpty())
+            << c.text << ": " << message.toStdString();
     }
 }
 
 TEST(LocatorOf, NamesTheSquareHoldingThePoint)
 {
     const struct { double latitude, longitude; int characters; const char* locator; } cases[] = {
-        {47.6061, -122.3328, 6, "CN87uo"},
-        {Dm(47, 36.37), Dm(-122, 21.07), 6, "CN87to"},
+        {47.6061, -122.3328, 6, "CN87uo"}, {Dm(47, 36.37), Dm(-122, 21.07), 6, "CN87to"},
         {Dm(47, 36.37), Dm(-122, 21.07), 4, "CN87"},
         {47, -124, 6, "CN87aa"},                 // the south-west corner belongs to the square
         {Dm(41, 44.25), Dm(-72, 43), 8, "FN31pr47"},
         {90, -180, 6, "AR09ax"},                 // the north edge of the world counts in the last square
-        {0, 0, 6, "JJ00aa"},
-        {-90, 180, 4, "RA90"},
+        {0, 0, 6, "JJ00aa"}, {-90, 180, 4, "RA90"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(LocatorOf(c.latitude, c.longitude, c.characters), QString::fromLatin1(c.locator))
@@ -92,25 +83,18 @@ TEST(LocatorOf, NamesTheSquareHoldingThePoint)
 TEST(PlaceLocator, WritesTheCentreOrTheSouthWestCornerInTheFieldsNormalForm)
 {
     const struct { const char* text; bool centre; const char* latitude; const char* longitude; } cases[] = {
-        {"CN87", true, "47.30.00", "123.00.00"},
-        {"CN87", false, "47.00.00", "124.00.00"},
-        {"CN87uo", true, "47.36.25", "122.17.50"},
-        {"CN87uo", false, "47.35.00", "122.20.00"},
+        {"CN87", true, "47.30.00", "123.00.00"}, {"CN87", false, "47.00.00", "124.00.00"},
+        {"CN87uo", true, "47.36.25", "122.17.50"}, {"CN87uo", false, "47.35.00", "122.20.00"},
         {"FN31pr47", true, "41.44.38", "072.42.75"},     // 41 44.375 rounds to the hundredth
         {"FN31pr47", false, "41.44.25", "072.43.00"},
-        {"AR09", false, "89.00.00", "180.00.00"},
-        {"IJ90", true, "00.30.00", "001.00.00"},
+        {"AR09", false, "89.00.00", "180.00.00"}, {"IJ90", true, "00.30.00", "001.00.00"},
     };
     for (const auto& c : cases) {
         LocatorSquare square;
         ASSERT_TRUE(ParseLocator(QString::fromLatin1(c.text), square));
-        ListChoices lists;
-        lists.ReferenceIsCentre = c.centre;
-        const LocatorPlacement placement = PlaceLocator(square, false, lists);
-        EXPECT_EQ(placement.LatitudeText, QString::fromLatin1(c.latitude)) << c.text;
-        EXPECT_EQ(placement.LongitudeText, QString::fromLatin1(c.longitude)) << c.text;
-        EXPECT_FALSE(placement.Fitted);
-        EXPECT_EQ(placement.Lists.ReferenceIsCentre, c.centre);
+        const LocatorPlacement p = PlaceLocator(square, false, ListChoices{.ReferenceIsCentre = c.centre});
+        EXPECT_EQ(std::tuple(p.LatitudeText, p.LongitudeText, p.Fitted, p.Lists.ReferenceIsCentre),
+                  std::tuple(c.latitude, c.longitude, false, c.centre)) << c.text;
     }
 }
 
@@ -154,16 +138,15 @@ TEST(PlaceLocator, FitPicksTheFinestResolutionAndFewestTilesThatCover)
     for (const char* text : {"CN87", "EM12", "CN87uo", "FN31pr47", "DM79lr", "CN80"}) {
         LocatorSquare square;
         ASSERT_TRUE(ParseLocator(QString::fromLatin1(text), square));
-        ListChoices current;
-        current.ReferenceIsCentre = false;
-        current.TypeIndex = 1;
-        const LocatorPlacement placement = PlaceLocator(square, true, current);
+        const LocatorPlacement placement = PlaceLocator(square, true, ListChoices{.TypeIndex = 1, .ReferenceIsCentre = false});
         ASSERT_TRUE(placement.Fitted) << text;
         EXPECT_TRUE(placement.Message.isEmpty());
         const ListChoices& fit = placement.Lists;
         EXPECT_TRUE(fit.ReferenceIsCentre);
         EXPECT_EQ(fit.TypeIndex, 1);
         EXPECT_TRUE(MapCovers(GridOf(fit, placement), square)) << text;
+        // A 2 x 1 degree square near 48 N is about 150 km wide: 1600 pixels at 64 m are 102 km, at 128 m 205 km.
+        EXPECT_TRUE(text != std::string("CN87") || fit.ScaleIndex == 7) << fit.ScaleIndex;
 
         const int tiles = (fit.WidthIndex + 1) * (fit.HeightIndex + 1);
         for (int16_t w = 0; w < 8; ++w)
@@ -182,16 +165,9 @@ TEST(PlaceLocator, FitPicksTheFinestResolutionAndFewestTilesThatCover)
     }
 }
 
-// A 2 x 1 degree square near 48 N is about 150 km wide: 1600 pixels at 64 m are 102 km, at 128 m 205 km.
-TEST(PlaceLocator, FourCharacterSquareNeeds128MetresPerPixel)
-{
-    LocatorSquare square;
-    ASSERT_TRUE(ParseLocator(QStringLiteral("CN87"), square));
-    EXPECT_EQ(PlaceLocator(square, true, ListChoices()).Lists.ScaleIndex, 7);
-}
-
 // Squares on a zone's west edge are fitted in their centre's zone, with a note; CN87 lies inside one.
-TEST(PlaceLocator, SquaresAtZoneEdgesAreFittedInTheirCentresZone)
+// Where no choice covers, the choices stay but for the reference point, and it says so.
+TEST(PlaceLocator, SquaresAtZoneEdgesAreFittedInTheirCentresZoneOrSaidNotToFit)
 {
     const struct { const char* text; int zone; bool note; } cases[] = {
         {"DM04", 11, true}, {"DN00", 11, true}, {"GN00", 21, true}, {"DN00ax", 11, true}, {"CN87", 10, false}};
@@ -203,20 +179,12 @@ TEST(PlaceLocator, SquaresAtZoneEdgesAreFittedInTheirCentresZone)
         EXPECT_TRUE(placement.Fitted && grid.Zone == c.zone && MapCovers(grid, square)) << c.text;
         EXPECT_EQ(placement.Message.contains(QString("reaches the edge of UTM zone %1").arg(c.zone)), c.note) << c.text;
     }
-}
-
-TEST(PlaceLocator, SaysSoWhenNoChoiceCovers)
-{
     LocatorSquare square;
     ASSERT_TRUE(ParseLocator(QStringLiteral("AR09"), square));   // beyond the grid's northern limit
-    ListChoices current;
-    current.ScaleIndex = 3;
-    current.ReferenceIsCentre = false;
-    const LocatorPlacement placement = PlaceLocator(square, true, current);
+    const LocatorPlacement placement = PlaceLocator(square, true, ListChoices{3, 4, 4, 0, false});
     EXPECT_FALSE(placement.Fitted);
-    EXPECT_EQ(placement.LatitudeText, QStringLiteral("89.30.00"));
-    EXPECT_EQ(placement.Lists.ScaleIndex, 3);
-    EXPECT_TRUE(placement.Lists.ReferenceIsCentre);
+    EXPECT_EQ(std::tuple(placement.LatitudeText, placement.Lists.ScaleIndex, placement.Lists.ReferenceIsCentre),
+              std::tuple("89.30.00", 3, true));
     EXPECT_TRUE(placement.Message.contains(QStringLiteral("No map size and resolution covers the whole grid square AR09")));
 }
 

@@ -26,12 +26,7 @@ QByteArray UserReg(const QByteArray& folderValueLine)
 
 TEST(HostLink, ReadsTheProgramFolderFromTheWineRegistry)
 {
-    struct Case {
-        const char* name;
-        QByteArray line;
-        bool found;
-        QString windowsPath;
-    } cases[] = {
+    const struct { const char* name; QByteArray line; bool found; QString windowsPath; } cases[] = {
         {"plain", "\"Program Folder\"=\"C:\\\\Program Files\\\\Corvane32\"", true,
          "C:\\Program Files\\Corvane32"},
         {"name in other case", "\"program folder\"=\"D:\\\\Radio\\\\\"", true, "D:\\Radio\\"},
@@ -42,7 +37,7 @@ TEST(HostLink, ReadsTheProgramFolderFromTheWineRegistry)
         {"unterminated", "\"Program Folder\"=\"C:\\\\Corv", false, {}},
     };
     QTemporaryDir dir;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString reg = dir.filePath(QStringLiteral("user.reg"));
         ASSERT_TRUE(WriteFile(reg, UserReg(c.line)));
@@ -50,9 +45,7 @@ TEST(HostLink, ReadsTheProgramFolderFromTheWineRegistry)
         EXPECT_EQ(ReadRegistryValue(reg, QStringLiteral("Software\\VB and VBA Program Settings\\Wendrel Systems\\Corvane32"),
                                     QStringLiteral("Program Folder"), value),
                   c.found);
-        if (c.found) {
-            EXPECT_EQ(value, c.windowsPath);
-        }
+        if (c.found) { EXPECT_EQ(value, c.windowsPath); }
     }
     QString value;
     EXPECT_FALSE(ReadRegistryValue(dir.filePath(QStringLiteral("missing.reg")), QStringLiteral("A"),

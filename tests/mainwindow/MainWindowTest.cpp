@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
-#include <QFile>
+#include <QDialogButtonBox>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,77 +16,38 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
-#include "CoordinateEntry.h"
 #include "ContextIDs.h"
-#include "MapMaker.h"
-#include "ProgramFolder.h"
-#include "ScriptedPrompter.h"
-#include "TestFiles.h"
-#include "TestTileServer.h"
+#include "CoordinateEntry.h"
 #include "HyperLinkLabel.h"
+#include "MainWindowFixture.h"
+#include "MapMaker.h"
+#include "TestTileServer.h"
 #include "frmAbout.h"
-#include "frmQuiltmap.h"
+#include "frmGridLocator.h"
 
 namespace {
 
-// Key names of the settings file in file order.
-QStringList KeysInOrder(const QString& iniFile)
-{
-    QStringList keys;
-    for (const QByteArray& line : ReadFile(iniFile).split('\n')) {
-        const qsizetype equals = line.indexOf('=');
-        if (equals > 0)
-            keys << QString::fromUtf8(line.left(equals)).trimmed();
-    }
-    return keys;
-}
+using Kind = ScriptedPrompter::Kind;
 
-// A program started in a folder of its own, with its own Wine prefix and tile server.
-class MainWindowTest : public ::testing::Test {
+// Started by each test, first start included, with a tile server of its own.
+class MainWindowTest : public MainWindowFixture {
 protected:
+    TestTileServer server;
+    bool StartsAtSetUp() const override { return false; }
     void SetUp() override
     {
-        ASSERT_TRUE(programDir.isValid());
-        OverrideProgramFolder(programDir.path());
-        qputenv("WINEPREFIX", prefixDir.path().toUtf8());
+        MainWindowFixture::SetUp();
         ASSERT_TRUE(server.Start());
         qputenv("QUILTMAP_TILE_SERVER", server.BaseUrl().toString().toUtf8());
     }
-
-    void TearDown() override
-    {
-        if (window && window->isVisible())
-            window->close();
-        window.reset();
-        server.Stop();
-        OverrideProgramFolder(QString());
-    }
-
     void Start()
     {
-        window = std::make_unique<frmQuiltmap>(&prompter);
-        ASSERT_TRUE(window->Load());
+        MainWindowFixture::Start();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
-
-    template <typename T>
-    T* Control(const char* name)
-    {
-        T* control = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(control, nullptr) << name;
-        return control;
-    }
-
-    QAction* Action(const char* name)
-    {
-        return window->findChild<QAction*>(QString::fromLatin1(name));
-    }
-
     // Types the point and description and presses "&Download" with the mouse.
     void RequestMap(const QString& lat, const QString& lon, const QString& description)
     {
@@ -100,55 +61,41 @@ protected:
         QTest::keyClicks(txtDesc, description);
         QTest::mouseClick(Control<QPushButton>("cmdOk"), Qt::LeftButton);
     }
-
     bool WaitForDownloadEnd()
     {
         return QTest::qWaitFor([&] { return !window->Maker().Downloading(); }, 20000);
     }
-
-    QString IniFile() const { return programDir.filePath(ExecutableBaseName() + QStringLiteral(".INI")); }
-
-    QTemporaryDir programDir;
-    QTemporaryDir prefixDir;
-    TestTileServer server;
-    ScriptedPrompter prompter;
-    std::unique_ptr<frmQuiltmap> window;
 };
 
 TEST_F(MainWindowTest, FirstStartShowsTheDefaultsAndOpensTheHelpOnce)
 {
     Start();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quiltmap  V1.00"));
-    EXPECT_EQ(Control<QComboBox>("cmbScale")->currentText(), QStringLiteral("1 metre/pixel"));
-    EXPECT_EQ(Control<QComboBox>("cmbScale")->itemText(9), QStringLiteral("512 metres/pixel"));
-    EXPECT_EQ(Control<QComboBox>("cmbWidth")->currentText(), QStringLiteral("1000 pixels"));
-    EXPECT_EQ(Control<QComboBox>("cmbHeight")->currentText(), QStringLiteral("1000 pixels"));
-    EXPECT_EQ(Control<QComboBox>("cmbType")->currentText(), QStringLiteral("DOQ photo"));
+    for (const auto& [list, text] : {std::pair{"cmbScale", "1 metre/pixel"}, {"cmbWidth", "1000 pixels"},
+                                     {"cmbHeight", "1000 pixels"}, {"cmbType", "DOQ photo"}})
+        EXPECT_EQ(Control<QComboBox>(list)->currentText(), text);
     EXPECT_TRUE(Control<QRadioButton>("optCentre")->isChecked());
     EXPECT_EQ(QApplication::focusWidget(), Control<QLineEdit>("txtLat"));
     EXPECT_NE(ContextIDs::HelpWindow(), nullptr);
     EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("Tile Library"))).isDir());
     EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("Maps"))).isDir());   // no host program
-
-    // The file as the first start leaves it: the centred window, then the defaults.
-    const QList<QByteArray> lines = ReadFile(IniFile()).split('\n');
-    ASSERT_EQ(lines.size(), 14);
-    EXPECT_EQ(lines[0], "[SETUP]\r");
-    const QRegularExpression number(QStringLiteral("^-?\\d+\r$"));
-    for (int i = 1; i <= 4; ++i)
-        EXPECT_TRUE(number.match(QString::fromLatin1(lines[i].mid(lines[i].indexOf('=') + 1))).hasMatch()) << lines[i].toStdString();
-    EXPECT_EQ(lines.mid(5), (QList<QByteArray>{"MAIN_MAXIMIZED=False\r", "FILE_NAME_OPTION=1\r", "RESOLUTION=0\r",
-                                                "IMAGE_TYPE=0\r", "WIDTH=4\r", "HEIGHT=4\r", "REF_POINT=0\r",
-                                                "FIRST_TIME=False\r", ""}));
     EXPECT_TRUE(Action("mnuFileNameOpt1")->isChecked() && !Action("mnuFileNameOpt0")->isChecked());
 
+    // The file as the first start leaves it, and as the close leaves it: the window, then the defaults.
+    const auto checkFile = [&] {
+        const QList<QByteArray> lines = ReadFile(IniFile()).split('\n');
+        ASSERT_EQ(lines.size(), 14);
+        const QRegularExpression window(QStringLiteral("^MAIN_(LEFT|TOP|WIDTH|HEIGHT)=-?\\d+\r$"));
+        for (int i = 1; i <= 4; ++i)
+            EXPECT_TRUE(window.match(QString::fromLatin1(lines[i])).hasMatch()) << lines[i].toStdString();
+        EXPECT_EQ(lines.mid(5), (QList<QByteArray>{"MAIN_MAXIMIZED=False\r", "FILE_NAME_OPTION=1\r", "RESOLUTION=0\r",
+                                                    "IMAGE_TYPE=0\r", "WIDTH=4\r", "HEIGHT=4\r", "REF_POINT=0\r",
+                                                    "FIRST_TIME=False\r", ""}));
+    };
+    checkFile();
     window->close();
     EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
-    EXPECT_EQ(KeysInOrder(IniFile()),
-              QStringList({"MAIN_LEFT", "MAIN_TOP", "MAIN_WIDTH", "MAIN_HEIGHT", "MAIN_MAXIMIZED",
-                           "FILE_NAME_OPTION", "RESOLUTION", "IMAGE_TYPE", "WIDTH", "HEIGHT",
-                           "REF_POINT", "FIRST_TIME"}));
-
+    checkFile();
     Start();   // the second start opens no help
     EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
 }
@@ -171,29 +118,24 @@ TEST_F(MainWindowTest, MakesAMapEndToEndAndTakesItFromTheLibraryTheSecondTime)
     EXPECT_EQ(Control<QPushButton>("cmdOk")->text(), QStringLiteral("&Download"));
     EXPECT_EQ(server.RequestCount(), 4);
     EXPECT_EQ(Control<QLabel>("progress")->text(), "4 tiles: 4 in the tile library, 0 to fetch (about 0 s)");
-    EXPECT_EQ(prompter.Texts(ScriptedPrompter::Kind::YesNo),
-              std::vector<QString>{QStringLiteral("Do you want to save the map?")});
+    EXPECT_EQ(prompter.Texts(Kind::YesNo), std::vector<QString>{QStringLiteral("Do you want to save the map?")});
 
-    // Each square of the picture comes from its own tile.
+    // Each square of the picture comes from its own tile; rows count up from the bottom.
     const QString base = programDir.filePath(QStringLiteral("Maps/Lake Union"));
     const QImage map(base + QStringLiteral(".JPG"));
     ASSERT_EQ(map.size(), QSize(400, 400));
     const TileGrid& grid = window->Maker().Grid();
-    for (int column = 0; column < 2; ++column) {
-        for (int row = 0; row < 2; ++row) {
-            const QColor expected = TestTileServer::TileColour(grid.FirstTileX + column, grid.FirstTileY + row);
-            const QColor actual = map.pixelColor(column * 200 + 100, 400 - (row + 1) * 200 + 100);
-            EXPECT_NEAR(actual.red(), expected.red(), 8) << column << "," << row;
-            EXPECT_NEAR(actual.green(), expected.green(), 8) << column << "," << row;
-            EXPECT_NEAR(actual.blue(), expected.blue(), 8) << column << "," << row;
-        }
+    for (int tile = 0; tile < 4; ++tile) {
+        const int column = tile % 2, row = tile / 2;
+        const QColor expected = TestTileServer::TileColour(grid.FirstTileX + column, grid.FirstTileY + row);
+        const QColor actual = map.pixelColor(column * 200 + 100, 300 - row * 200);
+        EXPECT_LE(std::max({std::abs(actual.red() - expected.red()), std::abs(actual.green() - expected.green()),
+                            std::abs(actual.blue() - expected.blue())}), 8) << tile;
     }
     const QByteArray inf = ReadFile(base + QStringLiteral(".INF"));
     EXPECT_TRUE(QRegularExpression(QStringLiteral(
                     "^122\\.2\\d\\.\\d{3}W,47\\.3\\d\\.\\d{3}N\r\n122\\.2\\d\\.\\d{3}W,47\\.3\\d\\.\\d{3}N\r\nLake Union\r\n$"))
-                    .match(QString::fromLatin1(inf))
-                    .hasMatch())
-        << inf.toStdString();
+                    .match(QString::fromLatin1(inf)).hasMatch()) << inf.toStdString();
 
     // The same map again: every tile from the library, no request.
     prompter.Answers = {true, true};   // save, overwrite
@@ -203,27 +145,10 @@ TEST_F(MainWindowTest, MakesAMapEndToEndAndTakesItFromTheLibraryTheSecondTime)
     EXPECT_EQ(saved.count(), 2);
 }
 
-TEST_F(MainWindowTest, ClosingDuringADownloadAsksNothingAndSavesTheSettings)
+// Exit during a download held up by the server asks nothing, and saves the choices and the place.
+TEST_F(MainWindowTest, ExitDuringADownloadAsksNothingAndSavesTheSettings)
 {
     server.SetDefaultAnswer(TileAnswer::Hung());
-    Start();
-    ContextIDs::CloseHelp();
-    Control<QComboBox>("cmbWidth")->setCurrentIndex(0);
-    Control<QComboBox>("cmbScale")->setCurrentIndex(3);
-    RequestMap(QStringLiteral("40"), QStringLiteral("107.30"), QStringLiteral("Hung"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.ActiveCount() == 1; }, 10000));
-
-    prompter.Log.clear();
-    window->close();
-    EXPECT_FALSE(window->Maker().Downloading());
-    EXPECT_TRUE(prompter.Log.empty());
-    const QByteArray ini = ReadFile(IniFile());
-    EXPECT_TRUE(ini.contains("RESOLUTION=3")) << ini.toStdString();
-    EXPECT_TRUE(ini.contains("WIDTH=0")) << ini.toStdString();
-}
-
-TEST_F(MainWindowTest, ExitSavesTheChoicesAndThePlaceAndEndsTheWindow)
-{
     Start();
     ContextIDs::CloseHelp();
     Control<QComboBox>("cmbScale")->setCurrentIndex(3);
@@ -233,86 +158,67 @@ TEST_F(MainWindowTest, ExitSavesTheChoicesAndThePlaceAndEndsTheWindow)
     Control<QRadioButton>("optCorner")->setChecked(true);
     window->move(window->pos() + QPoint(30, 20));
     const QRect outer = Settled([&] { return window->frameGeometry(); }, window->frameGeometry());
+    RequestMap(QStringLiteral("40"), QStringLiteral("107.30"), QStringLiteral("Hung"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.ActiveCount() > 0; }, 10000));
+
+    prompter.Log.clear();
     Action("mnuExit")->trigger();
     EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->Maker().Downloading());
+    EXPECT_TRUE(prompter.Log.empty());
     const QByteArray ini = ReadFile(IniFile());
     const double fx = 1440.0 / window->screen()->logicalDotsPerInchX();
     for (const QByteArray& line : {QByteArray("RESOLUTION=3\r\n"), QByteArray("IMAGE_TYPE=1\r\n"),
-                                   QByteArray("WIDTH=0\r\n"), QByteArray("HEIGHT=7\r\n"),
-                                   QByteArray("REF_POINT=1\r\n"),
+                                   QByteArray("WIDTH=0\r\n"), QByteArray("HEIGHT=7\r\n"), QByteArray("REF_POINT=1\r\n"),
                                    "MAIN_LEFT=" + QByteArray::number(qRound(outer.x() * fx)) + "\r\n"})
         EXPECT_TRUE(ini.contains(line)) << line.toStdString() << ini.toStdString();
 }
 
-// Opened from the menu: no owner, so neither moved nor top-most; the texts of the box.
+// Opened from the menu: no owner, so neither moved nor top-most.
 TEST_F(MainWindowTest, AboutBoxFromTheMenu)
 {
     Start();
     ContextIDs::CloseHelp();
-    QStringList texts;
+    QString title;
     bool topMost = true;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* box = dynamic_cast<frmAbout*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        texts = QStringList{box->windowTitle(), box->labAppTitle->text(), box->Label1->text(), box->cmdOk->text(),
-                            box->SWBHyperLink1->text()};
+        title = box->windowTitle();
         topMost = box->windowFlags() & Qt::WindowStaysOnTopHint;
-        EXPECT_FALSE(box->labAuthor->text().isEmpty() || box->labDesc->text().isEmpty()
-                     || box->labCopyright->text().isEmpty());
-        EXPECT_EQ(box->SWBHyperLink1->Url(), QUrl(box->SWBHyperLink1->text()));
+        EXPECT_EQ(box->SWBHyperLink1->Url(), QUrl(box->SWBHyperLink1->text()));   // the link opens what it shows
         QTest::mouseClick(box->cmdOk, Qt::LeftButton);
     });
     poll.start(0);
     Action("mnuAbout")->trigger();   // returns when the box has closed
-    EXPECT_EQ(texts.mid(0, 4), (QStringList{"About Quiltmap", "Quiltmap V1.00", "The main Corvane32 web site is:-", "&Ok"}));
-    EXPECT_TRUE(texts.value(4).startsWith("http")) << texts.value(4).toStdString();
+    EXPECT_EQ(title, "About Quiltmap");
     EXPECT_FALSE(topMost);
 }
 
+// A refused point keeps the focus, whether left by Tab, by a click, or by Alt+D on "&Download".
 TEST_F(MainWindowTest, InvalidCoordinateKeepsTheFocus)
 {
     Start();
     auto* txtLat = Control<QLineEdit>("txtLat");
-    auto* txtDesc = Control<QLineEdit>("txtDesc");
     QTest::keyClicks(txtLat, QStringLiteral("91"));
-
     QTest::keyClick(txtLat, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), txtLat);
     EXPECT_EQ(prompter.Log.size(), 1u);
-    QTest::mouseClick(txtDesc, Qt::LeftButton);
+    QTest::mouseClick(Control<QLineEdit>("txtDesc"), Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), txtLat);
-    EXPECT_EQ(prompter.Texts(ScriptedPrompter::Kind::Inform),
-              std::vector<QString>(2, CoordinateRefusal(false)));
+    ContextIDs::CloseHelp();
+    QTest::keyClick(window.get(), Qt::Key_D, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompter.Log.size() == 3; }, 2000));
+    EXPECT_EQ(prompter.Texts(Kind::Inform), std::vector<QString>(3, CoordinateRefusal(false)));
+    EXPECT_EQ(QApplication::focusWidget(), txtLat);
 
     txtLat->selectAll();
     QTest::keyClicks(txtLat, QStringLiteral("47.5"));
     QTest::keyClick(txtLat, Qt::Key_Tab);
     EXPECT_EQ(txtLat->text(), QStringLiteral("47.05.00"));
     EXPECT_EQ(QApplication::focusWidget(), Control<QLineEdit>("txtLong"));
-}
-
-TEST_F(MainWindowTest, KeyFiltersAndAccelerators)
-{
-    Start();
-    ContextIDs::CloseHelp();
-    auto* txtLat = Control<QLineEdit>("txtLat");
-    auto* txtLong = Control<QLineEdit>("txtLong");
-    QTest::keyClicks(txtLat, QStringLiteral("4a-,7"));
-    EXPECT_EQ(txtLat->text(), QStringLiteral("47"));
-    txtLong->setFocus();
-    QTest::keyClicks(txtLong, QStringLiteral("12w"));
-    EXPECT_EQ(txtLong->text(), QStringLiteral("12W"));
-
-    // Alt+D presses "&Download", whose checks start with the (empty) latitude.
-    txtLat->clear();
-    Control<QLineEdit>("txtDesc")->setFocus();
-    prompter.Log.clear();
-    QTest::keyClick(window.get(), Qt::Key_D, Qt::AltModifier);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.Log.empty(); }, 2000));
-    EXPECT_EQ(prompter.Log.front().text, CoordinateRefusal(false));
-    EXPECT_EQ(QApplication::focusWidget(), txtLat);
 }
 
 // Two items of one menu on the same "&" letter only move between each other; every letter must
@@ -367,8 +273,8 @@ TEST_F(MainWindowTest, KeyFiltersHoldForEveryWayTextArrives)
     auto* txtLat = Control<QLineEdit>("txtLat");
     txtLat->setText("12");
     txtLat->selectAll();
-    QTest::keyClicks(txtLat, "a");
-    EXPECT_EQ(txtLat->text(), "12");
+    QTest::keyClicks(txtLat, "a4,");
+    EXPECT_EQ(txtLat->text(), "4");
 }
 
 // Tab into the reference-point frame lands on the option that is set, and goes on from there.
@@ -383,14 +289,11 @@ TEST_F(MainWindowTest, TabEntersTheReferencePointAtTheOptionThatIsSet)
     for (QRadioButton* set : {optCentre, optCorner, optCentre}) {
         set->setChecked(true);
         txtLong->setFocus();
-        QTest::keyClick(txtLong, Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), set) << set->objectName().toStdString();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), cmbScale);
-        QTest::keyClick(cmbScale, Qt::Key_Backtab);
-        EXPECT_EQ(QApplication::focusWidget(), set);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-        EXPECT_EQ(QApplication::focusWidget(), txtLong);
+        for (const auto& [key, reached] : {std::pair<Qt::Key, QWidget*>{Qt::Key_Tab, set}, {Qt::Key_Tab, cmbScale},
+                                           {Qt::Key_Backtab, set}, {Qt::Key_Backtab, txtLong}}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            EXPECT_EQ(QApplication::focusWidget(), reached) << set->objectName().toStdString();
+        }
     }
     optCentre->setFocus();  // the arrow keys move within the group and set the option
     QTest::keyClick(optCentre, Qt::Key_Right);
@@ -400,8 +303,8 @@ TEST_F(MainWindowTest, TabEntersTheReferencePointAtTheOptionThatIsSet)
 }
 
 // The naming rules carry check marks (not the radio bullets of an exclusive group); picking the
-// checked one again keeps its mark.
-TEST_F(MainWindowTest, FileNameRulesAreCheckedMenuItems)
+// checked one again keeps its mark. Choices from the menu are stored at once.
+TEST_F(MainWindowTest, MenuChoicesAreCheckedItemsStoredAtOnce)
 {
     Start();
     QAction* items[2] = {Action("mnuFileNameOpt0"), Action("mnuFileNameOpt1")};
@@ -413,6 +316,12 @@ TEST_F(MainWindowTest, FileNameRulesAreCheckedMenuItems)
         }
         EXPECT_TRUE(ReadFile(IniFile()).contains("FILE_NAME_OPTION=" + QByteArray::number(pick)));
     }
+    EXPECT_FALSE(Action("mnuGisFiles")->isChecked() || window->Maker().GisFiles());
+    Action("mnuGisFiles")->trigger();
+    EXPECT_TRUE(ReadFile(IniFile()).contains("GIS_FILES=True"));
+    window->close();
+    Start();
+    EXPECT_TRUE(Action("mnuGisFiles")->isChecked() && window->Maker().GisFiles());
 }
 
 // 500 x 360 pixels is the outer size, frame included.
@@ -437,11 +346,7 @@ TEST_F(MainWindowTest, HostProgramUnderWineGetsTheToolEntryAndTheMaps)
     EXPECT_EQ(window->HostFolder(), host);
     EXPECT_EQ(window->Maker().MapsFolder(), host + QStringLiteral("Maps/"));
     EXPECT_FALSE(QFileInfo::exists(programDir.filePath(QStringLiteral("Maps"))));
-
-    QString expectedLine2 = QStringLiteral("Z:") + QCoreApplication::applicationFilePath();
-    expectedLine2.replace(u'/', u'\\');
-    const QByteArray xtr = ReadFile(host + ExecutableBaseName() + QStringLiteral(".XTR"));
-    EXPECT_EQ(xtr, "Quiltmap\r\n" + expectedLine2.toLatin1() + "\r\nFalse\r\nFalse\r\n");
+    EXPECT_TRUE(QFile::exists(host + ExecutableBaseName() + QStringLiteral(".XTR")));   // its text: the host link tests
 }
 
 TEST_F(MainWindowTest, StartUpThatCannotMakeItsFoldersSaysSoAndEnds)
@@ -449,9 +354,64 @@ TEST_F(MainWindowTest, StartUpThatCannotMakeItsFoldersSaysSoAndEnds)
     ASSERT_TRUE(WriteFile(programDir.filePath(QStringLiteral("Tile Library")), "not a folder"));
     window = std::make_unique<frmQuiltmap>(&prompter);
     EXPECT_FALSE(window->Load());
-    const auto warnings = prompter.Texts(ScriptedPrompter::Kind::Warn);
+    const auto warnings = prompter.Texts(Kind::Warn);
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_TRUE(warnings[0].contains(QStringLiteral("Tile Library"))) << warnings[0].toStdString();
+}
+
+using GridLocatorTest = MainWindowFixture;
+
+// Through the menu: the dialog takes any case and writes the centre in the fields' normal form.
+// A refused locator is said and keeps the dialog open, the fields as they were.
+TEST_F(GridLocatorTest, MenuDialogWritesTheSquaresCentreOrKeepsOpen)
+{
+    for (const bool valid : {false, true}) {
+        bool stillOpen = false;
+        WhileModal<frmGridLocator>("mnuGridLocator", [&](frmGridLocator& dialog) {
+            dialog.findChild<QLineEdit*>("txtLocator")->setText(valid ? "CN87UO" : "jj00");
+            QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+            stillOpen = dialog.isVisible();
+        });
+        EXPECT_EQ(stillOpen, !valid);
+        EXPECT_EQ(QStringList({Control<QLineEdit>("txtLat")->text(), Control<QLineEdit>("txtLong")->text(),
+                               Control<QLineEdit>("txtDesc")->text(), Control<QLabel>("labLocator")->text()}),
+                  valid ? QStringList({"47.36.25", "122.17.50", "CN87uo", "Locator CN87uo"}) : QStringList({"", "", "", ""}));
+    }
+    const auto told = prompter.Texts(Kind::Inform);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].contains("JJ00 lies east of Greenwich")) << told[0].toStdString();
+    EXPECT_FALSE(window->ApplyGridLocator("CN87x", false));
+    EXPECT_TRUE(prompter.Texts(Kind::Inform).back().contains("is not a grid locator"));
+}
+
+// A fit sets the lists and the centre option, and keeps the description.
+TEST_F(GridLocatorTest, FittedCentre)
+{
+    Control<QRadioButton>("optCorner")->setChecked(true);
+    Control<QLineEdit>("txtDesc")->setText("Kept");
+    // A 2 x 1 degree square near 48 N needs 128 m a pixel (see the locator tests).
+    ASSERT_TRUE(window->ApplyGridLocator("cn87", true));
+    EXPECT_EQ(QStringList({Control<QLineEdit>("txtLat")->text(), Control<QLineEdit>("txtLong")->text(),
+                           Control<QLineEdit>("txtDesc")->text(), Control<QComboBox>("cmbScale")->currentText(),
+                           Control<QComboBox>("cmbWidth")->currentText(), Control<QComboBox>("cmbHeight")->currentText(),
+                           Control<QLabel>("labLocator")->text()}),
+              QStringList({"47.30.00", "123.00.00", "Kept", "128 metres/pixel", "1400 pixels", "1000 pixels",
+                           "Locator CN87mm"}));
+    EXPECT_TRUE(Control<QRadioButton>("optCentre")->isChecked());
+    EXPECT_TRUE(prompter.Log.empty());
+
+    ASSERT_TRUE(window->ApplyGridLocator("AR09", true));   // beyond the grid's northern limit
+    EXPECT_TRUE(prompter.Texts(Kind::Inform).at(0).startsWith("No map size and resolution covers"));
+}
+
+TEST_F(GridLocatorTest, StatusLocatorNeedsBothFieldsValid)
+{
+    auto* locator = Control<QLabel>("labLocator");
+    for (const auto& [field, text, shown] : {std::tuple{"txtLat", "47.36.37", ""}, {"txtLong", "122.21.07", "Locator CN87to"},
+                                             {"txtLong", "181", ""}}) {
+        Control<QLineEdit>(field)->setText(text);
+        EXPECT_EQ(locator->text(), shown) << text;
+    }
 }
 
 }  // namespace

@@ -17,22 +17,10 @@ TEST(MapCost, CountsTheMapsTilesFoundInAPreparedTileLibrary)
     for (const char* name : {"2-12-13-622-5499.GIF", "2-12-13-624-5498.JPG", "1-12-13-623-5498.JPG",
                              "2-12-13-625-5498.JPG"})
         ASSERT_TRUE(WriteFile(folder + QLatin1String(name), QByteArray(200, 'x')));
-    MapRequest request;
-    request.TilesWide = 3;
-    request.TilesHigh = 2;
-    request.ImageType = 2;
-    TileGrid grid;
-    grid.ScaleCode = 12;
-    grid.Zone = 13;
-    grid.FirstTileX = 622;
-    grid.FirstTileY = 5498;
-
+    const MapRequest request{.TilesWide = 3, .TilesHigh = 2, .ImageType = 2, .Description = {}};
+    const TileGrid grid{.ScaleCode = 12, .FirstTileX = 622, .FirstTileY = 5498, .Zone = 13, .BottomLeft = {}, .TopRight = {}};
     EXPECT_EQ(MapCostText(CountMapCost(GridTiles(request, grid), folder)),
               "6 tiles: 2 in the tile library, 4 to fetch (about 1 s)");
-    MapCost big;
-    big.Tiles = 64;
-    big.InLibrary = 39;
-    EXPECT_EQ(MapCostText(big), "64 tiles: 39 in the tile library, 25 to fetch (about 7 s)");
 }
 
 TEST(MapCost, TimeLeftFollowsTheRateSoFarOnTheStatusLine)
@@ -43,20 +31,18 @@ TEST(MapCost, TimeLeftFollowsTheRateSoFarOnTheStatusLine)
     for (const auto& c : cases)
         EXPECT_EQ(SecondsLeft(c.done, c.left, c.elapsed), c.seconds) << c.done << " " << c.left;
 
-    StatusLineState state;
-    state.Transfer = QStringLiteral("Request sent");
-    state.Cost = MapCost{25, 0};
-    state.Locator = QStringLiteral("CN87uo");
-    EXPECT_EQ(LayOutStatusLine(state).Work, "25 tiles: 0 in the tile library, 25 to fetch (about 7 s)");
-    state.Progress = QStringLiteral("tile 7 of 25");
-    EXPECT_EQ(LayOutStatusLine(state).Work, "tile 7 of 25");
-    state.SecondsLeft = 4;
-    const StatusLineTexts texts = LayOutStatusLine(state);
-    EXPECT_EQ(texts.Message, "Request sent");
-    EXPECT_EQ(texts.Work, "tile 7 of 25, about 4 s left");
-    state.Server = QStringLiteral("localhost:8421");
-    EXPECT_EQ(LayOutStatusLine(state).Work, "tile 7 of 25 from localhost:8421, about 4 s left");
-    EXPECT_EQ(texts.Locator, "Locator CN87uo");
+    // The cost until a download runs, then its progress, the time left once known, and the server.
+    const struct { const char* progress; int seconds; const char* server; const char* work; } states[] = {
+        {"", -1, "", "64 tiles: 39 in the tile library, 25 to fetch (about 7 s)"},
+        {"tile 7 of 25", -1, "", "tile 7 of 25"},
+        {"tile 7 of 25", 4, "", "tile 7 of 25, about 4 s left"},
+        {"tile 7 of 25", 4, "localhost:8421", "tile 7 of 25 from localhost:8421, about 4 s left"},
+    };
+    for (const auto& s : states) {
+        const StatusLineTexts texts = LayOutStatusLine({"Request sent", s.progress, s.seconds, MapCost{64, 39}, "CN87uo", s.server});
+        EXPECT_EQ(QStringList({texts.Message, texts.Work, texts.Locator}),
+                  QStringList({"Request sent", s.work, "Locator CN87uo"}));
+    }
 }
 
 }  // namespace

@@ -104,7 +104,8 @@ TEST(ParseCoordinate, PastedTextIsRefusedOrInRange)
 }
 
 // Both keep digits, "." and control codes 0 to 13, and their hemisphere letter, upper-cased in
-// the ANSI code page. A negative code is a character, not a control key.
+// the ANSI code page. A negative code is a character, not a control key. Text arriving otherwise
+// keeps what a key would.
 TEST(KeyFilters, KeepUpperCasedOrSwallow)
 {
     const struct { int16_t typed, latitude, longitude, upper; } cases[] = {
@@ -117,14 +118,10 @@ TEST(KeyFilters, KeepUpperCasedOrSwallow)
         EXPECT_EQ(FilterLongitudeKey(c.typed), c.longitude) << c.typed;
         EXPECT_EQ(UpperCaseKey(c.typed), c.upper) << c.typed;
     }
-}
-
-TEST(KeyFilters, ArrivingTextKeepsWhatTheFieldsFilterKeeps)
-{
-    const std::tuple<QString, QString, QString> cases[] = {  // text, latitude, longitude
+    const std::tuple<QString, QString, QString> arriving[] = {  // text, latitude, longitude
         {"4a-,7", "47", "47"}, {"12w.", "12.", "12W."}, {QString::fromUtf16(u"1😀2"), "12", "12"},
         {"\r9\b", "9", "9"}, {QString::fromUtf16(u"\u00E9e"), "", ""}, {"", "", ""}};
-    for (const auto& [text, latitude, longitude] : cases) {
+    for (const auto& [text, latitude, longitude] : arriving) {
         EXPECT_EQ(FilterArrivingText(text, false), latitude) << text.toStdString();
         EXPECT_EQ(FilterArrivingText(text, true), longitude) << text.toStdString();
     }

@@ -59,32 +59,37 @@ TEST(ConfirmZoneCrossing, AsksOnlyAcrossABoundary)
     }
 }
 
-TEST(StartMapDownload, ListWithoutSelectionStartsNothing)
+// A list without a selection starts nothing and asks nothing. A resolution the type is not made
+// at, or a map across a zone boundary, is asked about, and "no" stops: bottom left at 108.05 W
+// (zone 12), 8 tiles of 12800 m reach about 106.85 W (zone 13).
+TEST(StartMapDownload, ListsWithoutSelectionStartNothingAndDoubtfulMapsAreAskedFor)
 {
     const ListChoices outOfRange[] = {{-1, 4, 4, 0, true}, {10, 4, 4, 0, true}, {0, -1, 4, 0, true}, {0, 8, 4, 0, true},
                                       {0, 4, -1, 0, true}, {0, 4, 8, 0, true}, {0, 4, 4, -1, true}, {0, 4, 4, 2, true}};
-    ScriptedPrompter prompter;
+    ScriptedPrompter silent;
     TileGrid grid;
     for (const ListChoices& lists : outOfRange)
-        EXPECT_FALSE(Start(lists, 40.0, -105.0, prompter, grid));
-    EXPECT_TRUE(prompter.Log.empty());
-}
+        EXPECT_FALSE(Start(lists, 40.0, -105.0, silent, grid));
+    EXPECT_TRUE(silent.Log.empty());
 
-TEST(StartMapDownload, ResolutionWarningIsAskedAndNoStops)
-{
     const QString warning = "The last time I checked, %1 maps were only available with a resolution of from %2 "
                             "metres/pixel. Do you wish to continue?";
-    const struct { int16_t type, scale; QString asked; } cases[] = {
-        {0, 6, ""}, {0, 7, warning.arg("DOQ", "1 to 64")}, {1, 0, warning.arg("DRG", "2 to 512")}, {1, 1, ""},
+    const struct { ListChoices lists; double longitude; Kind kind; QString asked; } cases[] = {
+        {{6, 4, 4, 0, true}, -105.0, Kind::YesNo, ""}, {{7, 4, 4, 0, true}, -105.0, Kind::YesNo, warning.arg("DOQ", "1 to 64")},
+        {{0, 4, 4, 1, true}, -105.0, Kind::YesNo, warning.arg("DRG", "2 to 512")}, {{1, 4, 4, 1, true}, -105.0, Kind::YesNo, ""},
+        {{6, 7, 0, 0, false}, -108.05, Kind::OkCancel, ZoneQuestion("108")[0]},
     };
     for (const auto& c : cases) {
         ScriptedPrompter prompter;
         prompter.Answers = {false, true};
-        TileGrid grid;
-        EXPECT_EQ(Start({c.scale, 4, 4, c.type, true}, 40.0, -105.0, prompter, grid), c.asked.isEmpty());
-        EXPECT_TRUE(Start({c.scale, 4, 4, c.type, true}, 40.0, -105.0, prompter, grid));
-        EXPECT_EQ(prompter.Texts(Kind::YesNo), c.asked.isEmpty() ? Texts{} : Texts(2, c.asked));
+        EXPECT_EQ(Start(c.lists, 40.0, c.longitude, prompter, grid), c.asked.isEmpty());
+        EXPECT_TRUE(Start(c.lists, 40.0, c.longitude, prompter, grid));
+        EXPECT_EQ(prompter.Texts(c.kind), c.asked.isEmpty() ? Texts{} : Texts(2, c.asked));
+        EXPECT_EQ(prompter.Log.size(), c.asked.isEmpty() ? 0u : 2u);
     }
+    EXPECT_NEAR(grid.BottomLeft.Longitude, -108.05, 0.08);  // the corner, give or take half a tile
+    EXPECT_EQ(grid.TopRight.Zone, 12);                        // computed in the reference point's zone
+    EXPECT_GT(grid.TopRight.Longitude, -108.0);
 }
 
 // 40 N 105 W lies on the central meridian of zone 13: easting 500000 exactly, northing
@@ -100,20 +105,6 @@ TEST(StartMapDownload, CentreOnTheCentralMeridianSnapsDownAtHalfATile)
               std::make_tuple(int16_t(12), 800, 622, 5533, int16_t(13), int16_t(2), int16_t(-1)));
     EXPECT_EQ(std::tie(grid.BottomLeft.Easting, grid.BottomLeft.Northing, grid.TopRight.Easting, grid.TopRight.Northing),
               std::make_tuple(497600.0, 4426400.0, 501600.0, 4428800.0));
-}
-
-// Bottom left at 108.05 W (zone 12); 8 tiles of 12800 m reach about 106.85 W (zone 13).
-TEST(StartMapDownload, MapAcrossAZoneBoundaryIsAskedFor)
-{
-    ScriptedPrompter prompter;
-    prompter.Answers = {false, true};
-    TileGrid grid;
-    EXPECT_FALSE(Start({6, 7, 0, 0, false}, 40.0, -108.05, prompter, grid));
-    EXPECT_TRUE(Start({6, 7, 0, 0, false}, 40.0, -108.05, prompter, grid));
-    EXPECT_EQ(prompter.Texts(Kind::OkCancel), Texts(2, ZoneQuestion("108")[0]));
-    EXPECT_NEAR(grid.BottomLeft.Longitude, -108.05, 0.08);  // the corner, give or take half a tile
-    EXPECT_EQ(grid.TopRight.Zone, 12);                        // computed in the reference point's zone
-    EXPECT_GT(grid.TopRight.Longitude, -108.0);
 }
 
 // The first failing field gets the focus; a point outside the UTM bands ends silently; a blank

@@ -53,17 +53,6 @@ TEST_F(IniFile, ValuesSurviveTheirWayThroughTheFile)
     }
 }
 
-TEST_F(IniFile, ReadingTrimsBlanksAndOnePairOfQuotesAndIgnoresCase)
-{
-    WriteRaw("[S]\nA =  spaced out  \nB=\"\"twice\"\"\nC=\"open\nD=\"\n G\t=\t\" x \" \n");
-    const std::pair<const char*, const char*> cases[] = {
-        {"a", "spaced out"}, {"B", "\"twice\""}, {"C", "\"open"}, {"D", "\""}, {"G", " x "}, {"H", "(missing)"}};
-    for (const auto& [key, expected] : cases)
-        EXPECT_EQ(Get("s", key), expected) << key;
-    ASSERT_TRUE(ini.SaveIniString("s", "a", 1));  // keeps the existing spelling
-    EXPECT_TRUE(ReadRaw().startsWith("[S]\nA=1\n"));
-}
-
 TEST_F(IniFile, NewKeysGoToTheEndOfTheirSectionAndLineEndsAreKept)
 {
     WriteRaw("; settings\n[A]\nX=1\n\n[B]\nY=2");
@@ -76,15 +65,21 @@ TEST_F(IniFile, NewKeysGoToTheEndOfTheirSectionAndLineEndsAreKept)
     EXPECT_EQ(ReadRaw(), "\xEF\xBB\xBF[SETUP]\nA=1\r\nB=2\rC=3\nD=4\n");
 }
 
-TEST_F(IniFile, ValuesEndAtANulAndSectionNamesAtTheLastBracket)
+// Reading trims blanks and one pair of quotes and ignores case; values end at a NUL and section
+// names at the last bracket.
+TEST_F(IniFile, ReadingTrimsQuotesEndsAtANulAndTakesTheLastBracket)
 {
-    const char raw[] = "[SETUP]\r\nMAIN_MAXIMIZED=True\0junk\r\nQ=\"x\0\"\r\nE=\0x\r\n[U]]\r\nK=1\r\n[ V ] ]\r\nL=2\r\n";
+    const char raw[] = "[S]\nA =  spaced out  \nB=\"\"twice\"\"\nC=\"open\nD=\"\n G\t=\t\" x \" \n"
+                       "[SETUP]\r\nMAIN_MAXIMIZED=True\0junk\r\nQ=\"x\0\"\r\nE=\0x\r\n[U]]\r\nK=1\r\n[ V ] ]\r\nL=2\r\n";
     WriteRaw(QByteArray(raw, sizeof raw - 1));
     const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"SETUP", "MAIN_MAXIMIZED", "True"}, {"SETUP", "Q", "\"x"}, {"SETUP", "E", ""},
+        {"s", "a", "spaced out"}, {"s", "B", "\"twice\""}, {"s", "C", "\"open"}, {"s", "D", "\""}, {"s", "G", " x "},
+        {"s", "H", "(missing)"}, {"SETUP", "MAIN_MAXIMIZED", "True"}, {"SETUP", "Q", "\"x"}, {"SETUP", "E", ""},
         {"U]", "K", "1"}, {"U", "K", "(missing)"}, {"V ]", "L", "2"}};
     for (const auto& [section, key, expected] : cases)
         EXPECT_EQ(Get(section, key), expected) << section << " " << key;
+    ASSERT_TRUE(ini.SaveIniString("s", "a", 1));  // keeps the existing spelling
+    EXPECT_TRUE(ReadRaw().startsWith("[S]\nA=1\n"));
     ASSERT_TRUE(ini.SaveIniString("SET]UP", "A", 1));  // a bracket in a name reads back now
     EXPECT_EQ(Get("SET]UP", "A"), "1");
 }
@@ -165,6 +160,7 @@ TEST_F(IniFile, AFailedWriteLeavesTheFileAsItWas)
     }
 }
 
+// Stored text as a number and as a truth; IsItTrue takes four words in any case and upper-cases the text.
 TEST(IniTruth, StoredTextAsNumberAndBoolean)
 {
     const std::tuple<QString, std::optional<double>, bool> cases[] = {
@@ -176,14 +172,10 @@ TEST(IniTruth, StoredTextAsNumberAndBoolean)
         EXPECT_EQ(clsIni::TextToNumber(text), number) << text.toStdString();
         EXPECT_EQ(clsIni::TextToBoolean(text), truth) << text.toStdString();
     }
-}
-
-TEST(IniTruth, IsItTrueAcceptsFourWordsInAnyCaseAndUpperCasesTheText)
-{
-    const std::tuple<QString, bool, QString> cases[] = {
+    const std::tuple<QString, bool, QString> words[] = {
         {"yes", true, "YES"}, {"On", true, "ON"}, {"1", true, "1"}, {"tRuE", true, "TRUE"}, {"-1", false, "-1"},
         {"", false, ""}, {" yes", false, " YES"}, {"0", false, "0"}};
-    for (auto [text, expected, upper] : cases) {
+    for (auto [text, expected, upper] : words) {
         EXPECT_EQ(clsIni::IsItTrue(text), expected) << upper.toStdString();
         EXPECT_EQ(text, upper);
     }

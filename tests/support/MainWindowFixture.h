@@ -14,8 +14,8 @@
 #include "TestFiles.h"
 #include "frmQuiltmap.h"
 
-// A main window loaded in a program folder and Wine prefix of its own, without the first-start
-// help, asking its questions of a scripted prompter.
+// A main window in a program folder and Wine prefix of its own, asking its questions of a
+// scripted prompter. Unless a test starts it itself, it is loaded past the first-start help.
 class MainWindowFixture : public ::testing::Test {
 protected:
     QTemporaryDir programDir;
@@ -23,16 +23,21 @@ protected:
     ScriptedPrompter prompter;
     std::unique_ptr<frmQuiltmap> window;
 
+    virtual bool StartsAtSetUp() const { return true; }
     void SetUp() override
     {
         ASSERT_TRUE(programDir.isValid());
         OverrideProgramFolder(programDir.path());
         qputenv("WINEPREFIX", prefixDir.path().toUtf8());
-        ASSERT_TRUE(WriteFile(programDir.path() + "/" + ExecutableBaseName() + ".INI", "[SETUP]\r\nFIRST_TIME=False\r\n"));
-        Start();
+        if (StartsAtSetUp()) {
+            ASSERT_TRUE(WriteFile(IniFile(), "[SETUP]\r\nFIRST_TIME=False\r\n"));
+            Start();
+        }
     }
     void TearDown() override
     {
+        if (window && window->isVisible())
+            window->close();
         window.reset();
         OverrideProgramFolder(QString());
     }
@@ -41,6 +46,15 @@ protected:
         window = std::make_unique<frmQuiltmap>(&prompter);
         ASSERT_TRUE(window->Load());
     }
+    QString IniFile() const { return programDir.filePath(ExecutableBaseName() + ".INI"); }
+    template <typename T>
+    T* Control(const char* name)
+    {
+        T* control = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    QAction* Action(const char* name) { return Control<QAction>(name); }
     // Triggers a menu item and runs `inside` on the modal dialog it opens; rejects the dialog
     // afterwards when it is still open.
     template <typename Dialog>
@@ -55,7 +69,7 @@ protected:
             if (dialog->isVisible())
                 dialog->reject();
         });
-        window->findChild<QAction*>(menuItem)->trigger();
+        Action(menuItem)->trigger();
         EXPECT_TRUE(seen) << menuItem;
     }
 };
