@@ -246,7 +246,9 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_tasks.push_back(std::move(task));
-        if (m_idle == 0 && m_threads.size() < kBlockingThreads)
+        // Idle threads may not have woken for tasks posted before: a task no idle thread is left
+        // for would wait behind work that may itself wait.
+        if (m_tasks.size() > m_idle && m_threads.size() < kBlockingThreads)
             m_threads.emplace_back([this] { Work(); });
         else
             m_changed.notify_one();

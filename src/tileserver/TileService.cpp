@@ -173,6 +173,12 @@ bool TileService::Healthy() const
     return m_photo->Ready() && m_topo->Ready() && m_photo->Serving() && m_topo->Serving();
 }
 
+int TileService::IdleWorkers() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_idleWorkers;
+}
+
 std::string TileService::MetricsText() const
 {
     std::map<std::string, uint64_t> failures;

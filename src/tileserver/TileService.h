@@ -61,6 +61,8 @@ public:
     bool Healthy() const;
     ServiceMetrics& Metrics() { return m_metrics; }
     std::string MetricsText() const;
+    // Workers free for a render now.
+    int IdleWorkers() const;
 
     static constexpr int kQueuePerWorker = 4;  // the default bound of the queue
     static constexpr int kRetryAfter = 2;      // seconds, with a 503

@@ -1,7 +1,6 @@
 #include "TimedMsgBox.h"
 
 #include <QAbstractButton>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -58,71 +57,42 @@ protected:
     void TearDown() override { SetTimedMsgBoxTickInterval(0); }
 };
 
-TEST_F(TimedMsgBoxTest, CountsDownAndPressesTheButtonWithTheGivenId)
+// The box counts down and presses the button of the given id at zero, unless answered first.
+TEST_F(TimedMsgBoxTest, CountsDownAndPressesTheButtonWithTheGivenIdUnlessAnsweredFirst)
 {
-    BoxWatcher watch;
-    int seconds = 5;
-    EXPECT_EQ(Show(64, Id::Cancel, seconds), Id::Ok);  // the lone OK stands for Cancel
-    EXPECT_EQ(seconds, 5);
-    EXPECT_EQ(watch.icon, QMessageBox::Information);
-    EXPECT_EQ(watch.texts.mid(0, 5), (QStringList{Line(5), Line(4), Line(3), Line(2), Line(1)}));
-    EXPECT_EQ(watch.textAtClick, Line(0));
-    EXPECT_EQ(watch.clicks, 1);
-    EXPECT_EQ(TimedMsgBoxWindow(), nullptr);
-    const std::tuple<int, int, int, QMessageBox::Icon> cases[] = {  // style, button id, result, icon
-        {1 | 0x30, 2, Id::Cancel, QMessageBox::Warning}, {4 | 0x10, 7, Id::No, QMessageBox::Critical},
-        {4 | 0x20, 6, Id::Yes, QMessageBox::Question}, {5, 4, Id::Retry, QMessageBox::NoIcon}};
-    for (const auto& [style, buttonId, result, icon] : cases) {
-        BoxWatcher each;
-        seconds = 1;
-        EXPECT_EQ(Show(style, buttonId, seconds), result) << style;
-        EXPECT_EQ(std::pair(each.icon, each.clicks), std::pair(icon, 1)) << style;
-    }
-}
-
-TEST_F(TimedMsgBoxTest, ZeroSecondsCountFromFiveAndNegativeOnesEndAtTheFirstTick)
-{
-    BoxWatcher watch;
-    int seconds = 0;
-    Show(64, 2, seconds);
-    EXPECT_EQ(seconds, 5);
-    EXPECT_EQ(watch.texts.value(0), Line(5));
-    EXPECT_EQ(watch.textAtClick, Line(0));
-    BoxWatcher negative;  // counting up from below zero would never meet the end; no count-down line either
-    seconds = -3;
-    EXPECT_EQ(Show(64, 2, seconds, false), Id::Ok);
-    EXPECT_EQ(negative.clicks, 1);
-    EXPECT_EQ(negative.texts, QStringList{Message});
-}
-
-TEST_F(TimedMsgBoxTest, UserAnswerBeforeTheEndWinsAndStopsTheCount)
-{
-    BoxWatcher watch;
-    watch.act = [](QMessageBox* box) {
+    using Act = std::function<void(QMessageBox*)>;
+    const Act none, okAtFour = [](QMessageBox* box) {
         if (box->text() == Line(4))
-            box->button(QMessageBox::Yes)->click();
+            box->button(QMessageBox::Ok)->click();
     };
-    int seconds = 5;
-    EXPECT_EQ(Show(4, Id::No, seconds), Id::Yes);
-    EXPECT_EQ(watch.clicks, 1);
-    EXPECT_EQ(watch.texts, (QStringList{Line(5), Line(4)}));
-}
-
-TEST_F(TimedMsgBoxTest, WithoutAButtonOfThatIdTheCountStopsAtZeroAndTheBoxStays)
-{
-    BoxWatcher watch;
-    QElapsedTimer sinceZero;
-    bool stillOpenAfterZero = false;
-    watch.act = [&](QMessageBox* box) {
-        if (box->text() == Line(0) && !sinceZero.isValid())
-            sinceZero.start();
-        if (sinceZero.isValid() && sinceZero.elapsed() > 5 * Tick)
-            stillOpenAfterZero = box->isVisible(), box->button(QMessageBox::Ok)->click();
+    const QStringList fromFive{Line(5), Line(4), Line(3), Line(2), Line(1)};
+    const struct {
+        const char* Case;
+        int Seconds;
+        bool Countdown;
+        Act Acts;
+        int SecondsAfter;
+        QStringList Texts;    // the first ones shown
+        QString TextAtClick;
+    } cases[] = {
+        {"the lone OK stands for Cancel", 5, true, none, 5, fromFive, Line(0)},
+        {"zero seconds count from five", 0, true, none, 5, fromFive, Line(0)},
+        // Counting up from below zero would never meet the end.
+        {"negative seconds end at the first tick", -3, false, none, -3, {Message}, Message},
+        {"the user's answer stops the count", 5, true, okAtFour, 5, {Line(5), Line(4)}, Line(4)},
     };
-    int seconds = 2;
-    EXPECT_EQ(Show(64, Id::Yes, seconds), Id::Ok);
-    EXPECT_TRUE(stillOpenAfterZero);
-    EXPECT_EQ(watch.texts, (QStringList{Line(2), Line(1), Line(0)}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Case);
+        BoxWatcher watch;
+        watch.act = c.Acts;
+        int seconds = c.Seconds;
+        EXPECT_EQ(Show(64, Id::Cancel, seconds, c.Countdown), Id::Ok);
+        EXPECT_EQ(seconds, c.SecondsAfter);
+        EXPECT_EQ(watch.icon, QMessageBox::Information);
+        EXPECT_EQ(watch.texts.mid(0, c.Texts.size()), c.Texts);
+        EXPECT_EQ(std::pair(watch.textAtClick, watch.clicks), std::pair(c.TextAtClick, 1));
+        EXPECT_EQ(TimedMsgBoxWindow(), nullptr);
+    }
 }
 
 TEST_F(TimedMsgBoxTest, ASecondBoxWhileOneIsOpenDoesNotDisturbTheFirst)

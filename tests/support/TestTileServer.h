@@ -76,6 +76,11 @@ public:
 
     // The flat colour of tile (X, Y): neighbours differ in every channel.
     static QColor TileColour(int x, int y);
+    // Equal but for JPEG's rounding.
+    static bool Near(const QColor& a, const QColor& b)
+    {
+        return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) <= 15;
+    }
     static QByteArray JpegTile(int x, int y);
 
 private:

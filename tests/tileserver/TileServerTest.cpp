@@ -42,35 +42,25 @@ std::string Output(const std::string& command)
     return text;
 }
 
-std::string TilePath(int type, int scale, int64_t x, int64_t y, int zone = 10)
-{
-    return "/tile.ashx?T=" + std::to_string(type) + "&S=" + std::to_string(scale) + "&X=" + std::to_string(x) +
-           "&Y=" + std::to_string(y) + "&Z=" + std::to_string(zone);
-}
-
 TEST(TileServer, MalformedRequestsAre4xxAndTheServerGoesOnServing)
 {
     QTemporaryDir cache;
     RunningTileServer server(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
     const struct { const char* Path; int Status; const char* Says; } cases[] = {
         {"/tile.ashx?T=1&S=14&X=171&Y=1647", 400, "Parameter Z is missing."},
-        {"/tile.ashx", 400, "Parameter T is missing."},
         {"/tile.ashx?T=1&T=1&S=14&X=171&Y=1647&Z=10", 400, "Parameter T is given more than once."},
         {"/tile.ashx?T=1&S=14&X=-1&Y=1647&Z=10", 400, "Parameter X must be a whole decimal number, not \"-1\"."},
         {"/tile.ashx?T=1&S=14&X=0x10&Y=1647&Z=10", 400, "Parameter X must be a whole decimal number"},
-        {"/tile.ashx?T=1&S=14&X=1.5&Y=1647&Z=10", 400, "Parameter X must be a whole decimal number"},
         {"/tile.ashx?T=1&S=14&X=&Y=1647&Z=10", 400, "Parameter X must be a whole decimal number"},
         {"/tile.ashx?T=1&S=14&X=99999999999999999999&Y=1&Z=10", 400, "Parameter X must be a whole decimal number"},
         {"/tile.ashx?T=3&S=14&X=171&Y=1647&Z=10", 400, "Parameter T is out of range (1 to 2)."},
         {"/tile.ashx?T=1&S=9&X=171&Y=1647&Z=10", 400, "Parameter S is out of range (10 to 19)."},
         {"/tile.ashx?T=1&S=20&X=171&Y=1647&Z=10", 400, "Parameter S is out of range (10 to 19)."},
-        {"/tile.ashx?T=1&S=14&X=171&Y=1647&Z=0", 400, "Parameter Z is out of range (1 to 60)."},
         {"/tile.ashx?T=1&S=14&X=171&Y=1647&Z=61", 400, "Parameter Z is out of range (1 to 60)."},
         {"/tile.ashx?T=1&S=14&X=533&Y=1647&Z=10", 400, "Tile X=533 lies beyond the zone at this scale"},
         {"/tile.ashx?T=1&S=10&X=171&Y=51052&Z=10", 400, "Tile Y=51052 lies beyond the zone at this scale"},
         {"/tile.ashx?T=1&S=14&X=171&Y=%31&Z=10", 400, "Parameter Y must be a whole decimal number"},
         {"/tiles/1/2/3", 404, "Not found"},
-        {"/", 404, "Not found"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Path);
@@ -107,38 +97,26 @@ TEST(TileServer, CommandLine)
     const Names web{"usgs-imagery", "embedded"}, embedded{"embedded"};
     const struct { Names Arguments; Action What; std::string Host; int Port, Workers; Names Photo, Topo; int MaxAge; } cases[] = {
         {{}, Action::Serve, "127.0.0.1", 8421, 0, web, {"usgs-topo", "embedded"}, 604800},
-        {{"--listen", "0.0.0.0:9000", "--workers", "3", "--photo", "a.tif"}, Action::Serve, "0.0.0.0", 9000, 3, {"a.tif"}, {"usgs-topo", "embedded"}, 604800},
-        {{"--listen=[::1]:8080", "--photo=usgs-imagery", "--max-age=60"}, Action::Serve, "::1", 8080, 0, {"usgs-imagery"}, {"usgs-topo", "embedded"}, 60},
+        {{"--listen=[::1]:8080", "--workers", "3", "--photo=usgs-imagery", "--max-age=60"}, Action::Serve, "::1", 8080, 3, {"usgs-imagery"}, {"usgs-topo", "embedded"}, 60},
         {{"--listen", ":8422", "--topo", "a.tif,b.vrt,embedded"}, Action::Serve, "127.0.0.1", 8422, 0, web, {"a.tif", "b.vrt", "embedded"}, 604800},
         {{"--offline"}, Action::Serve, "127.0.0.1", 8421, 0, embedded, embedded, 604800},
         {{"--offline", "--topo", "a.tif,embedded"}, Action::Serve, "127.0.0.1", 8421, 0, embedded, {"a.tif", "embedded"}, 604800},
         {{"--help"}, Action::Help, "", 0, 0, {}, {}, 0},
-        {{"--version"}, Action::Version, "", 0, 0, {}, {}, 0},
-        {{"--listen", "localhost"}, Action::Fail, "", 0, 0, {}, {}, 0},
-        {{"--listen", "127.0.0.1:70000"}, Action::Fail, "", 0, 0, {}, {}, 0},
-        {{"--workers", "0"}, Action::Fail, "", 0, 0, {}, {}, 0},
-        {{"--workers", "two"}, Action::Fail, "", 0, 0, {}, {}, 0},
-        {{"--max-age", "-1"}, Action::Fail, "", 0, 0, {}, {}, 0},
-        {{"--photo"}, Action::Fail, "", 0, 0, {}, {}, 0},
-        {{"--photo", "a.tif,,embedded"}, Action::Fail, "", 0, 0, {}, {}, 0},
-        {{"--topo", "a.tif,"}, Action::Fail, "", 0, 0, {}, {}, 0},
-        {{"--offline=yes"}, Action::Fail, "", 0, 0, {}, {}, 0},
-        {{"--cache="}, Action::Fail, "", 0, 0, {}, {}, 0},
-        {{"--colour", "red"}, Action::Fail, "", 0, 0, {}, {}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.Arguments));
         const ServerOptionsResult result = ParseServerOptions(c.Arguments);
         EXPECT_EQ(result.What, c.What) << result.Error;
+        const ServerOptions& o = result.Options;
         if (c.What == Action::Serve) {
-            EXPECT_EQ(result.Options.Host, c.Host);
-            EXPECT_EQ(result.Options.Port, c.Port);
-            EXPECT_EQ(result.Options.Workers, c.Workers);
-            EXPECT_EQ(result.Options.Photo, c.Photo);
-            EXPECT_EQ(result.Options.Topo, c.Topo);
-            EXPECT_EQ(result.Options.MaxAge, c.MaxAge);
+            EXPECT_EQ(std::tie(o.Host, o.Port, o.Workers, o.Photo, o.Topo, o.MaxAge), std::tie(c.Host, c.Port, c.Workers, c.Photo, c.Topo, c.MaxAge));
         }
-        EXPECT_EQ(result.What == Action::Fail, !result.Error.empty());
+    }
+    for (const Names& arguments : {Names{"--listen", "localhost"}, Names{"--listen", "127.0.0.1:70000"}, Names{"--workers", "0"},
+                                   Names{"--max-age", "-1"}, Names{"--photo"}, Names{"--photo", "a.tif,,embedded"},
+                                   Names{"--offline=yes"}, Names{"--cache="}, Names{"--colour", "red"}}) {
+        const ServerOptionsResult result = ParseServerOptions(arguments);
+        EXPECT_TRUE(result.What == Action::Fail && !result.Error.empty()) << testing::PrintToString(arguments);
     }
 }
 
@@ -148,27 +126,23 @@ TEST(TileServer, MarkersOfAGeographicSourceLandWhereTheProgramsGridPutsThem)
 {
     QTemporaryDir cache;
     RunningTileServer server(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
-    for (int type : {1, 2}) {
-        for (int scale : {10, 13}) {
-            const double pixelMetres = double(TileMetres(scale)) / 200;
-            for (const Marker& marker : kMarkers) {
-                SCOPED_TRACE(testing::Message() << "T=" << type << " S=" << scale << " marker " << marker.Longitude);
-                const int64_t x = int64_t(std::floor(marker.Easting / double(TileMetres(scale))));
-                const int64_t y = int64_t(std::floor(marker.Northing / double(TileMetres(scale))));
-                const double expectedX = (marker.Easting - double(x * TileMetres(scale))) / pixelMetres;
-                const double expectedY = (double((y + 1) * TileMetres(scale)) - marker.Northing) / pixelMetres;
-                const auto answer = server.Get(TilePath(type, scale, x, y));
-                ASSERT_TRUE(answer);
-                ASSERT_EQ(answer->status, 200);
-                EXPECT_EQ(answer->body.substr(0, 3), type == 2 ? "GIF" : "\xFF\xD8\xFF");
-                RgbImage tile;
-                ASSERT_TRUE(DecodeTile(answer->body, tile));
-                double cx = 0, cy = 0;
-                ASSERT_TRUE(RedCentre(tile, expectedX, expectedY, scale == 10 ? 30 : 8, cx, cy));
-                EXPECT_NEAR(cx, expectedX, 1.0);
-                EXPECT_NEAR(cy, expectedY, 1.0);
-            }
-        }
+    for (int k = 0; k < 12; ++k) {
+        const int type = 1 + k / 6, scale = k / 3 % 2 ? 13 : 10;
+        const Marker& marker = kMarkers[k % 3];
+        SCOPED_TRACE(testing::Message() << "T=" << type << " S=" << scale << " marker " << marker.Longitude);
+        const double side = double(TileMetres(scale)), pixelMetres = side / 200;
+        const int64_t x = int64_t(std::floor(marker.Easting / side)), y = int64_t(std::floor(marker.Northing / side));
+        const double expectedX = (marker.Easting - double(x) * side) / pixelMetres;
+        const double expectedY = (double(y + 1) * side - marker.Northing) / pixelMetres;
+        const auto answer = server.Get(TilePath(type, scale, x, y));
+        ASSERT_TRUE(answer && answer->status == 200);
+        EXPECT_EQ(answer->body.substr(0, 3), type == 2 ? "GIF" : "\xFF\xD8\xFF");
+        RgbImage tile;
+        ASSERT_TRUE(DecodeTile(answer->body, tile));
+        double cx = 0, cy = 0;
+        ASSERT_TRUE(RedCentre(tile, expectedX, expectedY, scale == 10 ? 30 : 8, cx, cy));
+        EXPECT_NEAR(cx, expectedX, 1.0);
+        EXPECT_NEAR(cy, expectedY, 1.0);
     }
     // Outside the source: a plain background tile.
     const auto outside = server.Get(TilePath(1, 10, 2700, 26300));
@@ -180,48 +154,33 @@ TEST(TileServer, MarkersOfAGeographicSourceLandWhereTheProgramsGridPutsThem)
 
 TEST(TileServer, RepeatedRequestIsReadFromTheCacheAndSourcesDoNotShareIt)
 {
-    QTemporaryDir cache, otherCache;
+    QTemporaryDir cache;
     const std::string path = TilePath(1, 13, 342, 3295);
-    std::string first;
-    {
-        RunningTileServer server(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
-        const auto rendered = server.Get(path);
-        ASSERT_TRUE(rendered && rendered->status == 200);
-        EXPECT_EQ(rendered->get_header_value("X-Cache"), "miss");
-        first = rendered->body;
+    const auto markers = [&cache] { return std::make_unique<RunningTileServer>(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString()); };
+    std::string first = markers()->Get(path)->body;
+    // Another server on the same cache answers from it, and nothing half written is left there.
+    // A tile damaged on disk is rendered anew by a server that has not kept it in memory.
+    const std::string stored = TileCache(cache.path().toStdString()).PathOf(Raster(MarkerGeoTiff())->CacheKey(), {1, 13, 10, 342, 3295});
+    for (const bool damaged : {false, true}) {
+        if (damaged)
+            fs::resize_file(stored, first.size() / 2);
+        const auto answer = markers()->Get(path);
+        ASSERT_TRUE(answer && answer->status == 200);
+        EXPECT_EQ(answer->get_header_value("X-Cache"), damaged ? "miss" : "hit");
+        EXPECT_EQ(answer->body, first);
+        EXPECT_EQ(fs::file_size(stored), first.size());
     }
-    // Another server on the same cache answers from it.
-    RunningTileServer server(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
-    const auto cached = server.Get(path);
-    ASSERT_TRUE(cached && cached->status == 200);
-    EXPECT_EQ(cached->get_header_value("X-Cache"), "hit");
-    EXPECT_EQ(cached->body, first);
-    // Nothing half written is left beside the tiles.
     for (const auto& entry : fs::recursive_directory_iterator(cache.path().toStdString()))
         EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
-
-    // A tile damaged on disk is rendered anew, not served (by a server that has not kept it in memory).
-    const std::string stored = TileCache(cache.path().toStdString()).PathOf(Raster(MarkerGeoTiff())->CacheKey(), {1, 13, 10, 342, 3295});
-    ASSERT_TRUE(fs::exists(stored));
-    fs::resize_file(stored, first.size() / 2);
-    RunningTileServer restarted(Raster(MarkerGeoTiff()), Raster(MarkerGeoTiff()), cache.path().toStdString());
-    const auto repaired = restarted.Get(path);
-    ASSERT_TRUE(repaired && repaired->status == 200);
-    EXPECT_EQ(repaired->get_header_value("X-Cache"), "miss");
-    EXPECT_EQ(repaired->body, first);
-    EXPECT_EQ(fs::file_size(stored), first.size());
-
     // The embedded map on the same folder renders anew.
     RunningTileServer embedded(std::make_unique<CoastSource>(EmbeddedDataFolder()),
                                std::make_unique<CoastSource>(EmbeddedDataFolder()), cache.path().toStdString());
-    const auto other = embedded.Get(path);
-    ASSERT_TRUE(other && other->status == 200);
-    EXPECT_EQ(other->get_header_value("X-Cache"), "miss");
+    EXPECT_EQ(embedded.Get(path)->get_header_value("X-Cache"), "miss");
 }
 
 TEST(TileServer, WebSourceThatRefusesConnectionsGives502AndNothingIsCached)
 {
-    const int closedPort = FreePort();  // nothing listens there now
+    const int closedPort = FreePorts(1)[0];  // nothing listens there now
     ASSERT_GT(closedPort, 0);
     QTemporaryDir folder;
     const std::string description = folder.filePath("refusing.xml").toStdString();
@@ -264,8 +223,6 @@ TEST(TileServer, NationalMapDescriptionsOpen)
     }
 }
 
-// Land and water of the embedded map agree with GMT's own land test (gmt select) on sample
-// pixels away from any shore: Seattle at 16 m/pixel, the Great Lakes at 512 m/pixel.
 // A data file cut short or of another kind is not taken for the embedded map's data.
 TEST(TileServer, DamagedEmbeddedDataIsRefused)
 {
@@ -282,7 +239,6 @@ TEST(TileServer, DamagedEmbeddedDataIsRefused)
     const struct { const char* Name; std::string Bytes; } cases[] = {
         {"empty", ""},
         {"header only", bytes.substr(0, 40)},
-        {"cut in the middle", bytes.substr(0, bytes.size() / 2)},
         {"one byte short", bytes.substr(0, bytes.size() - 1)},
         {"one byte long", bytes + "x"},
         {"another kind of file", "GIF89a" + bytes.substr(6)},
@@ -315,82 +271,57 @@ TEST(TileServer, StaleConversionWorkIsRemoved)
         EXPECT_EQ(std::filesystem::exists(root + "/" + name), name != names[0]) << name;
 }
 
+// Land and water of the embedded map agree with GMT's own land test (gmt select) on sample
+// pixels away from any shore: Seattle at 16 m/pixel, the Great Lakes at 512 m/pixel.
 TEST(TileServer, EmbeddedLandAndWaterAgreeWithGmt)
 {
     CoastSource source(EmbeddedDataFolder());
     std::string error;
     ASSERT_TRUE(source.Data(error)) << error;
-    const struct { TileAddress Tile; } tiles[] = {
-        {{1, 14, 10, 171, 1647}}, {{1, 14, 10, 172, 1648}}, {{1, 14, 10, 170, 1646}},
-        {{1, 19, 17, 4, 45}}, {{1, 19, 17, 3, 46}}, {{1, 19, 17, 5, 45}}, {{1, 19, 16, 6, 47}},
-    };
-    struct Sample {
-        double Lon, Lat;
-        bool Land;
-    };
-    std::vector<Sample> samples;
-    int landCount = 0;
-    for (const auto& t : tiles) {
+    const TileAddress tiles[] = {{1, 14, 10, 171, 1647}, {1, 14, 10, 172, 1648}, {1, 14, 10, 170, 1646},
+                                 {1, 19, 17, 4, 45}, {1, 19, 17, 3, 46}, {1, 19, 17, 5, 45}, {1, 19, 16, 6, 47}};
+    QTemporaryDir folder;
+    const std::string input = folder.filePath("samples.txt").toStdString();
+    std::ofstream out(input);
+    out.precision(12);
+    std::vector<bool> land;  // by sample
+    for (const TileAddress& tile : tiles) {
         RgbImage image;
-        ASSERT_TRUE(source.Render(t.Tile, image).Ok);
-        const TileExtent extent = ExtentOf(t.Tile);
-        const double pixelMetres = double(TileMetres(t.Tile.Scale)) / 200;
+        ASSERT_TRUE(source.Render(tile, image).Ok);
+        const TileExtent extent = ExtentOf(tile);
+        const double pixelMetres = double(TileMetres(tile.Scale)) / 200;
         for (int j = 10; j < 200; j += 15) {
             for (int i = 10; i < 200; i += 15) {
-                // Away from shores: the same colour all around.
-                bool uniform = true;
-                for (int dj = -6; dj <= 6 && uniform; ++dj)
-                    for (int di = -6; di <= 6 && uniform; ++di)
-                        uniform = image.At(std::clamp(i + di, 0, 199), std::clamp(j + dj, 0, 199)) == image.At(i, j);
+                bool uniform = true;  // away from shores: the same colour 6 pixels all around
+                for (int d = 0; d < 13 * 13 && uniform; ++d)
+                    uniform = image.At(std::clamp(i + d % 13 - 6, 0, 199), std::clamp(j + d / 13 - 6, 0, 199)) == image.At(i, j);
                 if (!uniform)
                     continue;
                 Mapstuff::UtmPoint point;
-                point.EllipsoidIndex = 22;
-                point.Zone = int16_t(t.Tile.Zone);
-                point.Band = "N";
+                point.EllipsoidIndex = 22, point.Zone = int16_t(tile.Zone), point.Band = "N";
                 point.Easting = extent.West + (i + 0.5) * pixelMetres;
                 point.Northing = extent.North - (j + 0.5) * pixelMetres;
                 ASSERT_EQ(Mapstuff::UtmToLatLong(point), Mapstuff::UtmOk);
-                const bool land = image.At(i, j) == CoastSource::kLand;
-                ASSERT_TRUE(land || image.At(i, j) == CoastSource::kWater);
-                samples.push_back({point.Longitude, point.Latitude, land});
-                landCount += land;
+                ASSERT_TRUE(image.At(i, j) == CoastSource::kLand || image.At(i, j) == CoastSource::kWater);
+                out << point.Longitude << ' ' << point.Latitude << ' ' << land.size() << '\n';
+                land.push_back(image.At(i, j) == CoastSource::kLand);
             }
         }
     }
-    ASSERT_GT(landCount, 50);
-    ASSERT_GT(int(samples.size()) - landCount, 50);
-
-    QTemporaryDir folder;
-    const std::string input = folder.filePath("samples.txt").toStdString();
-    {
-        std::ofstream out(input);
-        out.precision(12);
-        for (size_t k = 0; k < samples.size(); ++k)
-            out << samples[k].Lon << ' ' << samples[k].Lat << ' ' << k << '\n';
-    }
+    out.close();
+    const auto dry = std::count(land.begin(), land.end(), true);
+    ASSERT_TRUE(dry > 50 && std::ssize(land) - dry > 50) << dry << " of " << land.size();
     // Keeps dry points: land and islands in lakes, not the sea, lakes or ponds.
     const std::string kept = Output("gmt select -Dh -Ns/k/s/k/s " + input + " 2>&1");
-    std::vector<bool> gmtLand(samples.size(), false);
     std::istringstream lines(kept);
+    std::vector<bool> gmtLand(land.size(), false);
     double lon = 0, lat = 0;
     size_t index = 0;
-    size_t read = 0;
     while (lines >> lon >> lat >> index) {
-        ASSERT_LT(index, samples.size()) << kept;
+        ASSERT_LT(index, land.size()) << kept;
         gmtLand[index] = true;
-        ++read;
     }
-    ASSERT_GT(read, 0u) << kept;
-    int disagreements = 0;
-    for (size_t k = 0; k < samples.size(); ++k) {
-        if (gmtLand[k] != samples[k].Land) {
-            ++disagreements;
-            ADD_FAILURE() << "at " << samples[k].Lon << ", " << samples[k].Lat << " the tile shows "
-                          << (samples[k].Land ? "land" : "water");
-        }
-    }
-    EXPECT_EQ(disagreements, 0) << "of " << samples.size() << " samples";
+    EXPECT_EQ(gmtLand, land) << kept;
 }
 
 // Memory stays within its bound, the tile least recently asked for going first; a tile too

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include <QImage>
+
 #include <gdal_priv.h>
 
 #include "GdalSupport.h"
@@ -55,51 +57,61 @@ httplib::Result RunningTileServer::Get(const std::string& path)
     return client.Get(path.c_str());
 }
 
-int FreePort()
+Program::~Program()
 {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    const bool bound = bind(probe, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-                       getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    close(probe);
-    return bound ? ntohs(address.sin_port) : 0;
+    terminate();
+    waitForFinished();
+}
+
+bool Program::StartUntil(const std::vector<std::string>& arguments, const QByteArray& text)
+{
+    QStringList rest;
+    for (const std::string& argument : arguments)
+        rest << QString::fromStdString(argument);
+    setReadChannel(QProcess::StandardError);
+    start(rest.takeFirst(), rest);
+    QByteArray seen;
+    while (!seen.contains(text) && waitForReadyRead(60000))
+        seen += readAllStandardError();
+    return seen.contains(text);
+}
+
+std::vector<int> FreePorts(int count)
+{
+    // All held until each is known, so none is given twice.
+    std::vector<int> sockets, ports;
+    for (int i = 0; i < count; ++i) {
+        sockets.push_back(socket(AF_INET, SOCK_STREAM, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        const bool bound = bind(sockets.back(), reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                           getsockname(sockets.back(), reinterpret_cast<sockaddr*>(&address), &length) == 0;
+        ports.push_back(bound ? ntohs(address.sin_port) : 0);
+    }
+    for (int s : sockets)
+        close(s);
+    return ports;
+}
+
+std::string TilePath(int type, int scale, int64_t x, int64_t y, int zone)
+{
+    return "/tile.ashx?T=" + std::to_string(type) + "&S=" + std::to_string(scale) + "&X=" + std::to_string(x) +
+           "&Y=" + std::to_string(y) + "&Z=" + std::to_string(zone);
 }
 
 bool DecodeTile(const std::string& bytes, RgbImage& image)
 {
-    InitialiseGdal();
-    static int counter = 0;
-    const std::string path = "/vsimem/decoded-" + std::to_string(counter++);
-    VSIFCloseL(VSIFileFromMemBuffer(path.c_str(), reinterpret_cast<GByte*>(const_cast<char*>(bytes.data())),
-                                    vsi_l_offset(bytes.size()), FALSE));
-    bool ok = false;
-    {
-        DatasetPtr dataset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER));
-        if (dataset && dataset->GetRasterXSize() == image.Width && dataset->GetRasterYSize() == image.Height) {
-            std::vector<uint8_t> values(image.Pixels.size());
-            GDALRasterBand* band = dataset->GetRasterBand(1);
-            const GDALColorTable* palette = band->GetColorTable();
-            ok = true;
-            for (int b = 0; b < (palette ? 1 : 3); ++b) {
-                ok = ok && dataset->GetRasterBand(b + 1)->RasterIO(GF_Read, 0, 0, image.Width, image.Height, values.data(),
-                                                                   image.Width, image.Height, GDT_Byte, 0, 0, nullptr) == CE_None;
-                for (size_t i = 0; i < values.size(); ++i) {
-                    Rgb& pixel = image.Pixels[i];
-                    if (palette) {
-                        const GDALColorEntry* entry = palette->GetColorEntry(values[i]);
-                        pixel = {uint8_t(entry->c1), uint8_t(entry->c2), uint8_t(entry->c3)};
-                    } else {
-                        (b == 0 ? pixel.R : b == 1 ? pixel.G : pixel.B) = values[i];
-                    }
-                }
-            }
+    const QImage decoded = QImage::fromData(QByteArray::fromStdString(bytes));
+    if (decoded.size() != QSize(image.Width, image.Height))
+        return false;
+    for (int y = 0; y < image.Height; ++y)
+        for (int x = 0; x < image.Width; ++x) {
+            const QRgb pixel = decoded.pixel(x, y);
+            image.Pixels[size_t(y) * size_t(image.Width) + size_t(x)] = {uint8_t(qRed(pixel)), uint8_t(qGreen(pixel)), uint8_t(qBlue(pixel))};
         }
-    }
-    VSIUnlink(path.c_str());
-    return ok;
+    return true;
 }
 
 std::string MarkerGeoTiff()

@@ -3,6 +3,9 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include <QProcess>
 
 #include <httplib.h>
 
@@ -31,10 +34,19 @@ private:
     std::thread m_thread;
 };
 
-// A port on 127.0.0.1 that was free a moment ago.
-int FreePort();
+// A program run for one test, sent SIGTERM and awaited when it goes.
+struct Program : QProcess {
+    ~Program() override;
+    // Starts it and reads its standard error up to a line holding `text`; false when it ends first.
+    bool StartUntil(const std::vector<std::string>& arguments, const QByteArray& text);
+};
 
-// A picture decoded through GDAL (JPEG or GIF); empty when the bytes are no picture.
+// Ports on 127.0.0.1 that were free a moment ago, all different.
+std::vector<int> FreePorts(int count);
+
+std::string TilePath(int type, int scale, int64_t x, int64_t y, int zone = 10);
+
+// A tile's picture (JPEG or GIF) decoded; false when the bytes are no picture of the image's size.
 bool DecodeTile(const std::string& bytes, RgbImage& image);
 
 // A GeoTIFF in geographic coordinates (WGS 84) around Seattle, black, with red squares 30 m
