@@ -37,7 +37,6 @@ TEST(HttpFront, ParsesRequestsAndRefusesHostileOnes)
         {"control in value", "GET / HTTP/1.1\r\nX: a\x01\r\n\r\n", Outcome::Error, 400, true},
         {"folded header", "GET / HTTP/1.1\r\nX: a\r\n b\r\n\r\n", Outcome::Error, 400, true},
         {"no version", "GET /\r\n\r\n", Outcome::Error, 400, true},
-        {"HTTP/2", "GET / HTTP/2.0\r\n\r\n", Outcome::Error, 400, true},
         {"TLS greeting", "\x16\x03\x01\x02", Outcome::Error, 400, true},
     };
     for (const auto& c : cases) {

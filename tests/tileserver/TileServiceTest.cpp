@@ -68,7 +68,6 @@ TEST_F(TileServiceTest, CacheHeadersConditionalRequestsAndHead)
     const auto first = server.Get(Tile(171));
     ASSERT_EQ(first->status, 200);
     const std::string etag = first->get_header_value("ETag"), modified = first->get_header_value("Last-Modified");
-    EXPECT_EQ(etag.size(), 18u);
     const struct { const char *Method, *Header; std::string Value; int Status; } cases[] = {
         {"GET", "If-None-Match", etag, 304},
         {"GET", "If-None-Match", "\"other\", W/" + etag, 304},
