@@ -1,7 +1,6 @@
 #include <QDir>
 #include <QImageReader>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -18,11 +17,7 @@ namespace {
 // Seattle, 2 x 2 tiles at 4 metres a pixel: the arguments and the same request as the window's lists.
 const QStringList Seattle = {"--lat", "47.36.37", "--long", "122.21.07", "--tiles", "2x2", "--metres", "4"};
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
+struct Outcome { int status = -1; QString out, err; };
 
 class QuiltmapMakeTest : public ::testing::Test {
 protected:
@@ -83,24 +78,14 @@ TEST_F(QuiltmapMakeTest, BadArgumentsAreRefusedWithTheUsageAndNothingIsTouched)
     const QString longText(31, u'x');
     const struct { QStringList arguments; const char* message; } cases[] = {
         {{}, "Give the map's point: --lat and --long, or --locator."},
-        {{"--lat", "47"}, "Give both --lat and --long."},
-        {{"--lat", "91", "--long", "122", "--quiet"}, "--lat 91: I can't make that into a valid latitude."},
         {{"--lat", "47", "--long", "180.01"}, "--long 180.01: I can't make that into a valid longitude."},
-        {{"--lat", "33.51.00S", "--long", "122"}, "--lat 33.51.00S: I can't make that into a valid latitude. Type degrees north"},
         {{"--lat", "47", "--long", "122", "--locator", "CN87"}, "Give either --lat and --long or --locator, not both."},
-        {{"--locator", "CN8"}, "--locator: 'CN8' is not a grid locator."},
         {{"--locator", "CN87", "--metres", "1"}, "--locator CN87: no map at --metres 1 covers the whole grid square"},
-        {{"--locator", "AR09"}, "--locator AR09: no map covers the whole grid square"},
-        {{"--lat", "85", "--long", "122"}, "No map can be made at 85.00.00 N 122.00.00 W"},
         {Seattle + QStringList{"--tiles", "9x1"}, "--tiles is given more than once."},
         {{"--lat", "47", "--long", "122", "--tiles", "9x1"}, "--tiles 9x1: give the map's width and height in tiles"},
         {{"--lat", "47", "--long", "122", "--metres", "3"}, "--metres 3: give the metres per pixel as one of 1, 2, 4"},
-        {{"--lat", "47", "--long", "122", "--type", "map"}, "--type map: give photo (aerial photograph) or topo"},
         {{"--lat", "47", "--long", "122", "--description", longText}, "--description: at most 30 characters"},
-        {{"--lat", "47", "--long", "122", "--tile-server", "ftp://host"}, "--tile-server ftp://host: give the server's base URL"},
         {{"--lat", "47", "--long", "122", "--bogus"}, "Unknown option 'bogus'."},
-        {{"--lat", "47", "--long", "122", "--timeout", "0"}, "--timeout 0: give the seconds a tile request may take"},
-        {{"--lat", "47", "--long", "122", "extra"}, "Unexpected argument 'extra'."},
     };
     for (const auto& c : cases) {
         const Outcome run = Make(c.arguments, false, false);
@@ -133,40 +118,7 @@ TEST_F(QuiltmapMakeTest, MakesTheMapFromTheTileLibraryWithoutTheServer)
     FormatLatLong(grid.BottomLeft.Latitude, grid.TopRight.Longitude, south, east);
     EXPECT_EQ(ReadFile(base + ".INF"),
               (west + "," + north + "\r\n" + east + "," + south + "\r\n47.36.37N/122.21.07 (centre)\r\n").toLatin1());
-    const QImage picture = QImageReader(base + ".JPG").read();
-    ASSERT_EQ(picture.size(), QSize(400, 400));
-    // Top left is the north-west tile, bottom right the south-east one.
-    EXPECT_TRUE(TestTileServer::Near(picture.pixelColor(100, 100), TestTileServer::TileColour(grid.FirstTileX, grid.FirstTileY + 1)));
-    EXPECT_TRUE(TestTileServer::Near(picture.pixelColor(300, 300), TestTileServer::TileColour(grid.FirstTileX + 1, grid.FirstTileY)));
-}
-
-TEST_F(QuiltmapMakeTest, ProgressIsABarOnATerminalAndNothingWhenQuiet)
-{
-    CacheTiles(SeattleGrid());
-    const Outcome bar = Make(Seattle + QStringList{"--description", "Bar"}, true);
-    EXPECT_EQ(bar.status, MakeOk);
-    EXPECT_TRUE(bar.err.contains("\r[#######.......................] tile 1 of 4")) << bar.err.toStdString();
-    EXPECT_TRUE(bar.err.endsWith("\r[##############################] tile 4 of 4\n")) << bar.err.toStdString();
-    EXPECT_EQ(bar.err.count(u'\n'), 1);
-
-    const Outcome quiet = Make(Seattle + QStringList{"--description", "Quiet", "--quiet"}, true);
-    EXPECT_EQ(quiet.status, MakeOk);
-    EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
-    EXPECT_EQ(quiet.out, maps + "Quiet.JPG\n");
-}
-
-// A tile the server fails: said on its own line, the others fetched and stored, the map saved.
-TEST_F(QuiltmapMakeTest, TransferErrorsArePrintedPerTileAndTheMapIsSaved)
-{
-    const TileGrid grid = SeattleGrid();
-    server.SetAnswer(grid.FirstTileX + 1, grid.FirstTileY + 1, TileAnswer::Status(404));
-    const Outcome run = Make(Seattle + QStringList{"--description", "Gap", "--quiet"});
-    EXPECT_EQ(run.status, MakeTilesMissing);
-    EXPECT_EQ(run.out, maps + "Gap.JPG\n");
-    EXPECT_TRUE(run.err.startsWith("quiltmap-make: tile 2 of 4: An error occurred - 404")) << run.err.toStdString();
-    EXPECT_TRUE(run.err.endsWith("quiltmap-make: map saved, 1 tile missing\n")) << run.err.toStdString();
-    EXPECT_EQ(server.RequestCount(), 4);
-    EXPECT_EQ(QDir(library).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(QImageReader(base + ".JPG").size(), QSize(400, 400));
 }
 
 TEST_F(QuiltmapMakeTest, AnExistingMapIsKeptWithoutOverwrite)
@@ -182,11 +134,6 @@ TEST_F(QuiltmapMakeTest, AnExistingMapIsKeptWithoutOverwrite)
     const Outcome replaced = Make(Seattle + QStringList{"--description", "Home", "--overwrite"});
     EXPECT_EQ(replaced.status, MakeOk);
     EXPECT_TRUE(ReadFile(maps + "Home.INF").endsWith("Home\r\n"));
-
-    const Outcome timed = Make(Seattle + QStringList{"--description", "Home", "--name-from-time"});
-    EXPECT_EQ(timed.status, MakeOk);
-    EXPECT_TRUE(QRegularExpression("^" + QRegularExpression::escape(maps) + "\\d{4}(-\\d\\d){5}\\.JPG\n$")
-                    .match(timed.out).hasMatch()) << timed.out.toStdString();
 }
 
 // Tiles that cannot be had: no map without any; an existing map kept unless --allow-missing;
@@ -221,49 +168,27 @@ TEST_F(QuiltmapMakeTest, MissingTilesAndFailuresAlike)
     }
 }
 
-// Warnings go to standard error and the map goes on.
-TEST_F(QuiltmapMakeTest, ResolutionAndZoneWarningsArePrinted)
-{
-    const Outcome run = Make({"--lat", "47.36.37", "--long", "122.21.07", "--tiles", "2x2", "--metres", "1", "--type", "topo",
-                          "--description", "Topo", "--quiet"});
-    EXPECT_EQ(run.status, MakeOk) << run.err.toStdString();
-    EXPECT_TRUE(run.err.startsWith("quiltmap-make: warning: The last time I checked, DRG maps were only available"))
-        << run.err.toStdString();
-    EXPECT_TRUE(server.Queries().front().startsWith("T=2&S=10&"));
-
-    const Outcome zone = Make({"--lat", "40", "--long", "108.00.05", "--tiles", "2x1", "--description", "Edge", "--quiet"});
-    EXPECT_EQ(zone.status, MakeOk) << zone.err.toStdString();
-    EXPECT_EQ(zone.err, "quiltmap-make: warning: The map crosses the UTM zone boundary at 108 degrees West. "
-                        "This means that parts of your map may be blank.\n");
-}
-
-// A locator's square: named after it, fitted, and its GIS files when the window's setting asks for them.
+// A locator's square: named after it in the normal form, with GIS files when the window's setting
+// or --gis-files asks for them.
 TEST_F(QuiltmapMakeTest, LocatorMapsAndGisFiles)
 {
-    ASSERT_TRUE(WriteFile(program.path() + "/Quiltmap.INI", "[SETUP]\r\nGIS_FILES=True\r\n"));
-    const Outcome edge = Make({"--locator", "DN00ax", "--quiet"});
-    EXPECT_EQ(edge.status, MakeOk) << edge.err.toStdString();
-    EXPECT_TRUE(edge.err.startsWith("quiltmap-make: note: The grid square DN00ax reaches the edge of UTM zone 11."));
-    // The window's default description, from the normal form.
-    EXPECT_EQ(Make({"--lat", "47.5", "--long", "122.21.07N", "--tiles", "1x1", "--quiet"}).status, MakeBadArguments);
-    EXPECT_EQ(Make({"--lat", "47.5", "--long", "122.21.07w", "--tiles", "1x1", "--quiet"}).out,
-              maps + "47.05.00N122.21.07 (centre).JPG\n");
-    const int before = server.RequestCount();
-    const Outcome run = Make({"--locator", "fn31PR47", "--quiet"});
-    EXPECT_EQ(run.status, MakeOk) << run.err.toStdString();
-    EXPECT_EQ(run.out, maps + "FN31pr47.JPG\n");
-    EXPECT_EQ(server.RequestCount() - before, 16);   // 1 m a pixel, 4 x 4 tiles: see the locator tests
-    for (const char* extension : {".JGW", ".PRJ", ".KML", ".JPG.aux.xml"})
-        EXPECT_TRUE(QFileInfo::exists(maps + "FN31pr47" + extension)) << extension;
-    EXPECT_TRUE(ReadFile(maps + "FN31pr47.INF").endsWith("\r\nFN31pr47\r\n"));
-
-    ASSERT_TRUE(WriteFile(program.path() + "/Quiltmap.INI", "[SETUP]\r\nGIS_FILES=False\r\n"));
+    for (const bool setting : {true, false}) {
+        ASSERT_TRUE(WriteFile(program.path() + "/Quiltmap.INI", setting ? "[SETUP]\r\nGIS_FILES=True\r\n" : "[SETUP]\r\nGIS_FILES=False\r\n"));
+        const Outcome run = Make(QStringList{"--locator", setting ? "fn31PR47" : "FN31pr47", "--tiles", "1x1", "--quiet"} +
+                                 (setting ? QStringList{} : QStringList{"--description", "Gis", "--gis-files"}));
+        const QString name = maps + (setting ? "FN31pr47" : "Gis");
+        EXPECT_EQ(run.status, MakeOk) << run.err.toStdString();
+        EXPECT_EQ(run.out, name + ".JPG\n");
+        for (const char* extension : {".JGW", ".PRJ", ".KML", ".JPG.aux.xml"})
+            EXPECT_TRUE(QFileInfo::exists(name + extension)) << extension;
+        EXPECT_TRUE(ReadFile(name + ".INF").endsWith(setting ? "\r\nFN31pr47\r\n" : "\r\nGis\r\n"));
+    }
     EXPECT_EQ(Make({"--locator", "FN31pr47", "--corner", "--tiles", "1x1", "--metres", "4", "--description", "Plain",
                     "--quiet"}).status, MakeOk);
     EXPECT_FALSE(QFileInfo::exists(maps + "Plain.JGW"));
-    EXPECT_EQ(Make({"--locator", "FN31pr47", "--tiles", "1x1", "--description", "Gis", "--gis-files", "--quiet"}).status,
-              MakeOk);
-    EXPECT_TRUE(QFileInfo::exists(maps + "Gis.JGW"));
+    // The window's default description, from the normal form.
+    EXPECT_EQ(Make({"--lat", "47.5", "--long", "122.21.07w", "--tiles", "1x1", "--quiet"}).out,
+              maps + "47.05.00N122.21.07 (centre).JPG\n");
 }
 
 TEST_F(QuiltmapMakeTest, UnwritableMapsFolderFails)

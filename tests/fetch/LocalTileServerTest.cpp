@@ -24,13 +24,8 @@ bool Answers(quint16 port)
 
 TEST(LocalTileServerTest, StartsOnlyWhenTheDefaultServerIsSilentAndStopsWithItsOwner)
 {
-    const struct {
-        QByteArray Program;      // empty: none found
-        bool AlreadyAnswering;   // a user unit, say
-        bool OtherServer;        // the program uses another server
-        bool Running;
-        QString Status, Log;
-    } cases[] = {
+    // No program: none found; already answering: a user unit, say; other server: the program uses another.
+    const struct { QByteArray Program; bool AlreadyAnswering, OtherServer, Running; QString Status, Log; } cases[] = {
         {Listens, false, false, true, "is ready", "args: --listen 127.0.0.1:"},
         {Listens, true, false, false, "", ""},
         {Listens, false, true, false, "", ""},

@@ -27,7 +27,6 @@ TEST(TileServerEndpoint, EnvironmentThenSettingThenDefault)
 {
     const char* cases[][3] = {   // setting, environment, expected
         {"", "", "http://localhost:8421"},
-        {"  ", " ", "http://localhost:8421"},
         {"localhost:8421", "", "http://localhost:8421"},
         {"https://secure.example.org/terra", "", "https://secure.example.org/terra"},
         {"http://setting.example.org", "127.0.0.1:5000", "http://127.0.0.1:5000"},

@@ -7,12 +7,7 @@
 // "Test" of the tile server setting: says that a tile came, or what failed.
 TEST(TileServerCheckTest, SaysWhetherATileCameOrWhatFailed)
 {
-    const struct {
-        TileAnswer Answer;
-        bool Stopped;   // nothing listens
-        bool Worked;
-        QString Says;
-    } cases[] = {
+    const struct { TileAnswer Answer; bool Stopped, Worked; QString Says; } cases[] = {  // stopped: nothing listens
         {TileAnswer::Jpeg(), false, true, "works: it sent a tile of 200 x 200 pixels"},
         {TileAnswer::Status(502), false, false, "did not send a tile: 502"},
         {TileAnswer::Body("<html>busy</html>"), false, false, "answered, but not with a picture (17 bytes)"},

@@ -44,37 +44,18 @@ struct BoxWatcher {
     }
 };
 
-int Show(int style, int buttonId, int& seconds, bool countdown = true, const QString& message = Message)
-{
-    return ShowTimedMsgBox(nullptr, message, style, buttonId, "Quiltmap", countdown, seconds,
-                           "\r\n\r\n(This message box will close in ", " seconds.)");
-}
-
-class TimedMsgBoxTest : public ::testing::Test {
-protected:
-    static constexpr int Tick = 100;  // long enough that the watcher sees every count under load
-    void SetUp() override { SetTimedMsgBoxTickInterval(Tick); }
-    void TearDown() override { SetTimedMsgBoxTickInterval(0); }
-};
-
 // The box counts down and presses the button of the given id at zero, unless answered first.
-TEST_F(TimedMsgBoxTest, CountsDownAndPressesTheButtonWithTheGivenIdUnlessAnsweredFirst)
+TEST(TimedMsgBoxTest, CountsDownAndPressesTheButtonWithTheGivenIdUnlessAnsweredFirst)
 {
+    SetTimedMsgBoxTickInterval(100);  // long enough that the watcher sees every count under load
     using Act = std::function<void(QMessageBox*)>;
     const Act none, okAtFour = [](QMessageBox* box) {
         if (box->text() == Line(4))
             box->button(QMessageBox::Ok)->click();
     };
     const QStringList fromFive{Line(5), Line(4), Line(3), Line(2), Line(1)};
-    const struct {
-        const char* Case;
-        int Seconds;
-        bool Countdown;
-        Act Acts;
-        int SecondsAfter;
-        QStringList Texts;    // the first ones shown
-        QString TextAtClick;
-    } cases[] = {
+    // Texts: the first ones shown.
+    const struct { const char* Case; int Seconds; bool Countdown; Act Acts; int SecondsAfter; QStringList Texts; QString TextAtClick; } cases[] = {
         {"the lone OK stands for Cancel", 5, true, none, 5, fromFive, Line(0)},
         {"zero seconds count from five", 0, true, none, 5, fromFive, Line(0)},
         // Counting up from below zero would never meet the end.
@@ -86,27 +67,15 @@ TEST_F(TimedMsgBoxTest, CountsDownAndPressesTheButtonWithTheGivenIdUnlessAnswere
         BoxWatcher watch;
         watch.act = c.Acts;
         int seconds = c.Seconds;
-        EXPECT_EQ(Show(64, Id::Cancel, seconds, c.Countdown), Id::Ok);
+        EXPECT_EQ(ShowTimedMsgBox(nullptr, Message, 64, Id::Cancel, "Quiltmap", c.Countdown, seconds,
+                                  "\r\n\r\n(This message box will close in ", " seconds.)"), Id::Ok);
         EXPECT_EQ(seconds, c.SecondsAfter);
         EXPECT_EQ(watch.icon, QMessageBox::Information);
         EXPECT_EQ(watch.texts.mid(0, c.Texts.size()), c.Texts);
         EXPECT_EQ(std::pair(watch.textAtClick, watch.clicks), std::pair(c.TextAtClick, 1));
         EXPECT_EQ(TimedMsgBoxWindow(), nullptr);
     }
-}
-
-TEST_F(TimedMsgBoxTest, ASecondBoxWhileOneIsOpenDoesNotDisturbTheFirst)
-{
-    BoxWatcher watch;
-    int innerResult = 0, inner = 2;
-    watch.act = [&](QMessageBox*) {
-        if (innerResult == 0)
-            innerResult = -1, innerResult = Show(4, Id::No, inner, true, "inner");
-    };
-    int seconds = 3;
-    EXPECT_EQ(Show(4, Id::Yes, seconds), Id::Yes);
-    EXPECT_EQ(innerResult, Id::No);
-    EXPECT_EQ(TimedMsgBoxWindow(), nullptr);
+    SetTimedMsgBoxTickInterval(0);
 }
 
 }  // namespace

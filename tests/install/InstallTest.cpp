@@ -21,13 +21,9 @@ namespace {
 const QString BuildDir = QStringLiteral(QUILTMAP_BUILD_DIR);
 const QString DesktopFile = QStringLiteral("usr/share/applications/%1.desktop").arg(QuiltmapVersion::AppId);
 
-struct RunResult {
-    int Code = -1;  // -1: did not start or did not end normally
-    QString Output;
-};
+struct RunResult { int Code = -1; QString Output; };  // -1: did not start or did not end normally
 
-RunResult RunTool(const QString& program, const QStringList& arguments,
-              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+RunResult RunTool(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -66,16 +62,13 @@ struct Install {
     Install()
     {
         ::chmod(QFile::encodeName(Root.path()).constData(), 0755);  // others run the program from here
-        Dest = Root.filePath(QStringLiteral("dest"));
-        for (const QString& line : QString::fromUtf8(ReadFile(BuildDir + "/packaging/expected-install.txt"))
-                                       .split(u'\n', Qt::SkipEmptyParts))
-            Expected << QStringLiteral("usr/") + line;
+        Dest = Root.filePath("dest");
+        for (const QString& line : QString::fromUtf8(ReadFile(BuildDir + "/packaging/expected-install.txt")).split(u'\n', Qt::SkipEmptyParts))
+            Expected << "usr/" + line;
         Expected.sort();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DESTDIR"), Dest);
-        Result = RunTool(QStringLiteral(CMAKE_COMMAND_PATH),
-                     {QStringLiteral("--install"), BuildDir, QStringLiteral("--prefix"), QStringLiteral("/usr")},
-                     environment);
+        environment.insert("DESTDIR", Dest);
+        Result = RunTool(CMAKE_COMMAND_PATH, {"--install", BuildDir, "--prefix", "/usr"}, environment);
     }
 
     bool Holds(const QString& file) const { return Expected.contains(file); }
@@ -101,24 +94,20 @@ TEST_F(Installed, HoldsExactlyTheExpectedFilesWithNoPlaceholderOrStaleClaim)
     EXPECT_EQ(FilesBelow(install.Dest), install.Expected);
     for (const QString& file : install.Expected) {
         const QString path = install.Dest + u'/' + file;
-        EXPECT_EQ(QFileInfo(path).isExecutable(), file.startsWith(QStringLiteral("usr/bin/"))) << file.toStdString();
-        const QByteArray content = file.endsWith(QStringLiteral(".gz")) ? RunTool("zcat", {path}).Output.toUtf8() : ReadFile(path);
+        EXPECT_EQ(QFileInfo(path).isExecutable(), file.startsWith("usr/bin/")) << file.toStdString();
+        const QByteArray content = file.endsWith(".gz") ? RunTool("zcat", {path}).Output.toUtf8() : ReadFile(path);
         for (const char* stale : {"example.org", "example.com", "example.net", "@example", "LicenseRef-proprietary",
                                   "All rights reserved", "TerraServer"})
             EXPECT_FALSE(content.contains(stale)) << file.toStdString() << ": " << stale;
     }
-    EXPECT_TRUE(ReadFile(install.Dest + QStringLiteral("/usr/share/doc/quiltmap/copyright")).contains("License: MIT"));
+    EXPECT_TRUE(ReadFile(install.Dest + "/usr/share/doc/quiltmap/copyright").contains("License: MIT"));
 }
 
 TEST_F(Installed, DesktopEntryAndMetadataPassTheirValidators)
 {
-    const struct {
-        QString Program;
-        QStringList Arguments;
-        QString File;
-    } checks[] = {
+    const struct { QString Program; QStringList Arguments; QString File; } checks[] = {
         {"desktop-file-validate", {}, DesktopFile},
-        {"appstreamcli", {"validate", "--no-net"}, QStringLiteral("usr/share/metainfo/%1.metainfo.xml").arg(QuiltmapVersion::AppId)},
+        {"appstreamcli", {"validate", "--no-net"}, QString("usr/share/metainfo/%1.metainfo.xml").arg(QuiltmapVersion::AppId)},
     };
     for (const auto& check : checks) {
         const RunResult result = RunTool(check.Program, check.Arguments + QStringList{install.Dest + u'/' + check.File});
@@ -130,11 +119,8 @@ TEST_F(Installed, DesktopEntryAndMetadataPassTheirValidators)
 // program finds its help.
 TEST_F(Installed, LaunchersStartTheInstalledProgramsWhichFindTheirHelp)
 {
-    EXPECT_EQ(ContextIDs::FindHelpFolder(install.Dest + QStringLiteral("/usr/bin")),
-              install.Dest + QStringLiteral("/usr/share/quiltmap"));
-    const struct {
-        QString File, Key, Program;
-    } launchers[] = {
+    EXPECT_EQ(ContextIDs::FindHelpFolder(install.Dest + "/usr/bin"), install.Dest + "/usr/share/quiltmap");
+    const struct { QString File, Key, Program; } launchers[] = {
         {DesktopFile, "Exec=", "/usr/bin/Quiltmap"},
         {"usr/lib/systemd/user/quiltmap-tileserver.service", "ExecStart=", "/usr/bin/quiltmap-tileserver"},
         {"usr/lib/systemd/system/quiltmap-tileserver@.service", "ExecStart=", "/usr/bin/quiltmap-tileserver"},
@@ -157,28 +143,24 @@ TEST_F(Installed, LaunchersStartTheInstalledProgramsWhichFindTheirHelp)
 TEST_F(Installed, KeepsItsFilesInThePerUserFolderWhoeverRunsIt)
 {
     QTemporaryDir home;
-    const QString runtime = home.filePath(QStringLiteral("runtime"));
+    const QString runtime = home.filePath("runtime");
     QDir().mkpath(runtime);
     ::chmod(QFile::encodeName(runtime).constData(), 0700);
     QProcessEnvironment environment;
-    environment.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-    environment.insert(QStringLiteral("HOME"), home.path());
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert("PATH", qEnvironmentVariable("PATH"));
+    environment.insert("HOME", home.path());
+    environment.insert("XDG_RUNTIME_DIR", runtime);
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setProcessEnvironment(environment);
-    process.start(install.Dest + QStringLiteral("/usr/bin/Quiltmap"));
+    process.start(install.Dest + "/usr/bin/Quiltmap");
     ASSERT_TRUE(process.waitForStarted()) << process.errorString().toStdString();
 
     // The first start ends by recording that it has happened: then every folder is made.
-    const QString folder = home.filePath(QStringLiteral(".local/share/Quiltmap"));
+    const QString folder = home.filePath(".local/share/Quiltmap");
     const bool started = QTest::qWaitFor(
-        [&] {
-            return process.state() != QProcess::Running ||
-                   ReadFile(folder + QStringLiteral("/Quiltmap.INI")).contains("FIRST_TIME=False");
-        },
-        30000);
+        [&] { return process.state() != QProcess::Running || ReadFile(folder + "/Quiltmap.INI").contains("FIRST_TIME=False"); }, 30000);
     const bool stillRunning = process.state() == QProcess::Running;
     process.terminate();
     process.waitForFinished();
@@ -192,41 +174,36 @@ TEST_F(Installed, KeepsItsFilesInThePerUserFolderWhoeverRunsIt)
 
 TEST_F(Installed, PackageHoldsTheInstallAndPassesLintian)
 {
-    const QString out = install.Root.filePath(QStringLiteral("package"));
-    const RunResult packed = RunTool(QStringLiteral(CPACK_COMMAND_PATH),
-                                 {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out,
-                                  QStringLiteral("--config"), BuildDir + QStringLiteral("/CPackConfig.cmake")});
+    const QString out = install.Root.filePath("package");
+    const RunResult packed = RunTool(CPACK_COMMAND_PATH, {"-G", "DEB", "-B", out, "--config", BuildDir + "/CPackConfig.cmake"});
     ASSERT_EQ(packed.Code, 0) << packed.Output.toStdString();
-    const QString architecture = RunTool(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")}).Output.trimmed();
-    const QString deb = out + QStringLiteral("/quiltmap_%1_%2.deb").arg(QuiltmapVersion::Text, architecture);
+    const QString architecture = RunTool("dpkg", {"--print-architecture"}).Output.trimmed();
+    const QString deb = out + QString("/quiltmap_%1_%2.deb").arg(QuiltmapVersion::Text, architecture);
     ASSERT_TRUE(QFileInfo::exists(deb)) << packed.Output.toStdString();
 
-    const QString unpacked = install.Root.filePath(QStringLiteral("unpacked"));
-    const RunResult extracted = RunTool(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), deb, unpacked});
+    const QString unpacked = install.Root.filePath("unpacked");
+    const RunResult extracted = RunTool("dpkg-deb", {"-x", deb, unpacked});
     ASSERT_EQ(extracted.Code, 0) << extracted.Output.toStdString();
     EXPECT_EQ(FilesBelow(unpacked), install.Expected);
     for (const QString& file : install.Expected) {
-        if (!file.startsWith(QStringLiteral("usr/bin/"))) {  // programs are stripped in the package
+        if (!file.startsWith("usr/bin/"))  // programs are stripped in the package
             EXPECT_EQ(ReadFile(unpacked + u'/' + file), ReadFile(install.Dest + u'/' + file)) << file.toStdString();
-        }
     }
 
     // Libraries from the programs themselves; the tile server's map data by name.
-    const QString depends = RunTool(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")}).Output;
-    EXPECT_TRUE(depends.contains(QStringLiteral("libqt6widgets6"))) << depends.toStdString();
-    const QString control = RunTool(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb}).Output;
-    const bool server = install.Holds(QStringLiteral("usr/bin/quiltmap-tileserver"));
-    EXPECT_EQ(depends.contains(QRegularExpression(QStringLiteral("(^|, )gmt-gshhg-high(,|$)"))), server) << depends.toStdString();
-    EXPECT_EQ(control.contains(QStringLiteral("Recommends: gmt-gshhg-full")), server) << control.toStdString();
-    EXPECT_FALSE(control.contains(QStringLiteral("gmt-dcw")) || control.contains(QStringLiteral("example."))) << control.toStdString();
+    const QString depends = RunTool("dpkg-deb", {"-f", deb, "Depends"}).Output, control = RunTool("dpkg-deb", {"-f", deb}).Output;
+    EXPECT_TRUE(depends.contains("libqt6widgets6")) << depends.toStdString();
+    const bool server = install.Holds("usr/bin/quiltmap-tileserver");
+    EXPECT_EQ(depends.contains(QRegularExpression("(^|, )gmt-gshhg-high(,|$)")), server) << depends.toStdString();
+    EXPECT_EQ(control.contains("Recommends: gmt-gshhg-full"), server) << control.toStdString();
+    EXPECT_FALSE(control.contains("gmt-dcw") || control.contains("example.")) << control.toStdString();
 
     // Informational tags shown too: the hardening ones are among them. The Maintainer is whoever
     // builds the package; root at a host without a domain says nothing about the package.
-    const RunResult lintian = RunTool(QStringLiteral("lintian"), {QStringLiteral("-I"), QStringLiteral("--fail-on"), QStringLiteral("error"),
-        QStringLiteral("--suppress-tags"), QStringLiteral("bogus-mail-host,bogus-mail-host-in-debian-changelog,root-in-contact"), deb});
+    const RunResult lintian = RunTool("lintian", {"-I", "--fail-on", "error", "--suppress-tags",
+                                                  "bogus-mail-host,bogus-mail-host-in-debian-changelog,root-in-contact", deb});
     EXPECT_EQ(lintian.Code, 0) << lintian.Output.toStdString();
-    EXPECT_FALSE(lintian.Output.contains(QStringLiteral("E: ")) || lintian.Output.contains(QStringLiteral("hardening-")))
-        << lintian.Output.toStdString();
+    EXPECT_FALSE(lintian.Output.contains("E: ") || lintian.Output.contains("hardening-")) << lintian.Output.toStdString();
 }
 
 }  // namespace

@@ -7,11 +7,7 @@ namespace {
 // Each address to its query and file name and back; the extents by hand (side 200 * 2^(S-10) m).
 TEST(TileAddress, RoundTripsThroughQueryAndFileNameUpToTheZoneEdges)
 {
-    const struct {
-        TileAddress tile;
-        const char *query, *fileName;
-        double west, south, north;
-    } cases[] = {
+    const struct { TileAddress tile; const char *query, *fileName; double west, south, north; } cases[] = {
         {{1, 12, 13, 622, 5500}, "T=1&S=12&X=622&Y=5500&Z=13", "1-12-13-622-5500.JPG", 497600, 4400000, 4400800},
         {{2, 12, 13, 622, 5500}, "T=2&S=12&X=622&Y=5500&Z=13", "2-12-13-622-5500.GIF", 497600, 4400000, 4400800},
         {{1, 10, 1, 0, 0}, "T=1&S=10&X=0&Y=0&Z=1", "1-10-1-0-0.JPG", 0, 0, 200},
@@ -30,9 +26,7 @@ TEST(TileAddress, RoundTripsThroughQueryAndFileNameUpToTheZoneEdges)
         EXPECT_EQ(file->Tile, c.tile);
         EXPECT_EQ(file->Format, ServedFormat(c.tile.Type));
         const TileExtent extent = ExtentOf(c.tile);
-        EXPECT_EQ(extent.West, c.west);
-        EXPECT_EQ(extent.South, c.south);
-        EXPECT_EQ(extent.North, c.north);
+        EXPECT_EQ(std::tie(extent.West, extent.South, extent.North), std::tie(c.west, c.south, c.north));
         EXPECT_EQ(extent.East - extent.West, double(TileMetres(c.tile.Scale)));
     }
 }

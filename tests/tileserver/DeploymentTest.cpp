@@ -19,10 +19,7 @@ void Replace(std::string& text, const std::string& from, const std::string& to)
         text.replace(at, from.size(), to);
 }
 
-std::string Tile(int64_t x)
-{
-    return TilePath(1, 10, x, 26361);
-}
+std::string Tile(int64_t x) { return TilePath(1, 10, x, 26361); }
 
 TEST(TileServerDeployment, NginxKeepsServingWhileItsTileServersGo)
 {

@@ -40,7 +40,6 @@ TEST(SourceChain, HandsOverSkipsAndTriesAgain)
     const struct { const char *A, *B; int Advance; bool AAsked; const char* DrawnBy; bool Final; const char* Logs; } steps[] = {
         {"ok", "ok", 0, true, "A", true, nullptr},
         {"outside", "ok", 0, true, "B", true, nullptr},
-        {"outside", "outside", 0, true, "B", true, nullptr},
         {"fail", "ok", 0, true, "B", false, nullptr},
         {"fail", "ok", 0, true, "B", false, nullptr},
         {"fail", "ok", 0, true, "B", false, "source A failed 3 times running (fail); skipped, next trial in 60 s"},
@@ -108,7 +107,6 @@ TEST(SourceChain, AWebSourceDrawsWhileUpAndTheEmbeddedMapWhileItIsDown)
         {"up", 2729, 26382, true, week, nullptr},
         {"outside the GeoTIFF", 2700, 26300, false, week, nullptr},
         {"down", 2759, 26338, false, fallback, "1 source red cannot be reached"},
-        {"still down", 2758, 26338, false, fallback, nullptr},
         {"back", 2744, 26360, true, week, "1 source red is back"},
     };
     for (const auto& step : steps) {
@@ -133,32 +131,17 @@ TEST(SourceChain, AWebSourceDrawsWhileUpAndTheEmbeddedMapWhileItIsDown)
     stop();
 }
 
-// Water filled, shores wide; until the full resolution is ready, the scales that use it are drawn
+// Water filled; until the full resolution is ready, the scales that use it are drawn
 // provisionally.
-TEST(SourceChain, EmbeddedTopographicMapFillsWaterDrawsWideShoresAndAwaitsFullResolution)
+TEST(SourceChain, EmbeddedTopographicMapFillsWaterAndAwaitsFullResolution)
 {
     CoastSource source(EmbeddedDataFolder(), false);
-    const auto share = [](const RgbImage& image, Rgb colour) {
-        return double(std::count(image.Pixels.begin(), image.Pixels.end(), colour)) / double(image.Pixels.size());
-    };
     // Lake Michigan's middle and Iowa at 16 m/pixel.
     const struct { TileAddress Tile; Rgb Mostly; } places[] = {{{2, 14, 16, 156, 1519}, CoastSource::kMapWater}, {{2, 14, 15, 140, 1453}, kPaper}};
     for (const auto& place : places) {
         RgbImage image;
         ASSERT_TRUE(source.Render(place.Tile, image).Ok);
-        EXPECT_GT(share(image, place.Mostly), 0.9) << place.Tile.Zone;
-    }
-    // Puget Sound's shores at 64 m/pixel and finer are 2 pixels wide: many 2 x 2 blocks of them.
-    for (int scale : {14, 16}) {
-        RgbImage image;
-        ASSERT_TRUE(source.Render({2, scale, 10, 548000 / TileMetres(scale), 5272000 / TileMetres(scale)}, image).Ok);
-        const auto shore = [&image](int x, int y) { return image.At(x, y) == CoastSource::kShoreLine; };
-        int pixels = 0, blocks = 0;
-        for (int y = 0; y < 199; ++y)
-            for (int x = 0; x < 199; ++x)
-                pixels += shore(x, y), blocks += shore(x, y) && shore(x + 1, y) && shore(x, y + 1) && shore(x + 1, y + 1);
-        EXPECT_GT(pixels, 200) << scale;
-        EXPECT_GT(blocks, pixels / 4) << scale;
+        EXPECT_GT(std::count(image.Pixels.begin(), image.Pixels.end(), place.Mostly), 36000) << place.Tile.Zone;
     }
     std::string error;
     const auto high = source.Data(error);

@@ -24,19 +24,13 @@ const Marker kMarkers[3] = {
 
 RunningTileServer::RunningTileServer(std::unique_ptr<TileSource> photo, std::unique_ptr<TileSource> topo,
                                      const std::string& cache, int workers)
-    : m_service(std::move(photo), std::move(topo), TileCache(cache), workers), m_http(m_service, false)
+    : RunningTileServer(std::make_unique<SourceChain>(std::move(photo)), std::make_unique<SourceChain>(std::move(topo)), cache, workers)
 {
-    Start();
 }
 
 RunningTileServer::RunningTileServer(std::unique_ptr<SourceChain> photo, std::unique_ptr<SourceChain> topo,
                                      const std::string& cache, int workers, int maxQueue)
     : m_service(std::move(photo), std::move(topo), TileCache(cache), workers, {}, maxQueue), m_http(m_service, false)
-{
-    Start();
-}
-
-void RunningTileServer::Start()
 {
     std::string error;
     if (m_http.Bind("127.0.0.1", 0, error))
@@ -168,7 +162,3 @@ bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx
     return true;
 }
 
-std::string EmbeddedDataFolder()
-{
-    return QUILTMAP_TEST_DATA_FOLDER "/embedded";
-}

@@ -28,7 +28,6 @@ public:
     httplib::Result Get(const std::string& path);
 
 private:
-    void Start();
     TileService m_service;
     TileHttpServer m_http;
     std::thread m_thread;
@@ -62,4 +61,4 @@ std::string MarkerGeoTiff();
 bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx, double& cy);
 
 // The embedded map's data, prepared once into the build folder and kept between runs.
-std::string EmbeddedDataFolder();
+inline std::string EmbeddedDataFolder() { return QUILTMAP_TEST_DATA_FOLDER "/embedded"; }
