@@ -186,8 +186,9 @@ TEST_F(Installed, PackageHoldsTheInstallAndPassesLintian)
     ASSERT_EQ(extracted.Code, 0) << extracted.Output.toStdString();
     EXPECT_EQ(FilesBelow(unpacked), install.Expected);
     for (const QString& file : install.Expected) {
-        if (!file.startsWith("usr/bin/"))  // programs are stripped in the package
+        if (!file.startsWith("usr/bin/")) {  // programs are stripped in the package
             EXPECT_EQ(ReadFile(unpacked + u'/' + file), ReadFile(install.Dest + u'/' + file)) << file.toStdString();
+        }
     }
 
     // Libraries from the programs themselves; the tile server's map data by name.
