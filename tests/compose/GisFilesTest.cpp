@@ -42,8 +42,7 @@ TEST(CalibrationWriters, ExactBytes)
                  "      <coordinates>-122.30026356564683,47.59929531748954 -122.29760317659729,47.59927905779256 -122.29757909046432,"
                  "47.60107848600205 -122.300239570724,47.60109474671773</coordinates>\n    </gx:LatLonQuad>\n  </GroundOverlay>\n</kml>\n"},
         {".JPG.aux.xml", "<PAMDataset>\n  <SRS dataAxisToSRSAxisMapping=\"1,2\">" +
-                             QByteArray(prj).replace("\"", "&quot;").chopped(2) + "</SRS>\n</PAMDataset>\n"},
-    };
+                             QByteArray(prj).replace("\"", "&quot;").chopped(2) + "</SRS>\n</PAMDataset>\n"}};
     std::vector<std::pair<std::string, QByteArray>> written;
     for (const CalibrationWriter& writer : CalibrationWriters())
         written.emplace_back(writer.Suffix, writer.Text(corners));
@@ -68,8 +67,7 @@ protected:
 TEST_F(SavedGisFiles, GdalReadsTheGridCornersExactly)
 {
     const struct { double latitude, longitude; int16_t scale, width, height; int zone; } cases[] = {
-        {47.6, -122.3, 0, 3, 2, 10}, {64.8, -147.7, 9, 8, 5, 6},
-    };
+        {47.6, -122.3, 0, 3, 2, 10}, {64.8, -147.7, 9, 8, 5, 6}};
     for (const auto& c : cases) {
         const TileGrid grid = Grid(c.latitude, c.longitude, c.scale, c.width, c.height);
         const QString base = Save(grid, QStringLiteral("Map %1").arg(c.zone));

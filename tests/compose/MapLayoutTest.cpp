@@ -28,8 +28,7 @@ TEST(SizeCaptionText, YardsBelowAMileMilesAbove)
         {4, 4, 0, "1,094 yards W to E and 1,094 yards N to S", "1.094 yards W to E and 1.094 yards N to S"},
         {0, 7, 0, "219 yards W to E and 1,750 yards N to S", "219 yards W to E and 1.750 yards N to S"},
         {4, 0, 3, "5.0 miles W to E and 1,750 yards N to S", "5,0 miles W to E and 1.750 yards N to S"},
-        {7, 0, 9, "509.0 miles W to E and 63.6 miles N to S", "509,0 miles W to E and 63,6 miles N to S"},
-    };
+        {7, 0, 9, "509.0 miles W to E and 63.6 miles N to S", "509,0 miles W to E and 63,6 miles N to S"}};
     for (const auto& c : cases) {
         EXPECT_EQ(SizeCaptionText(c.width, c.height, c.scale, english).toStdString(), c.english);
         EXPECT_EQ(SizeCaptionText(c.width, c.height, c.scale, german).toStdString(), c.german);

@@ -9,17 +9,14 @@ namespace {
 QImage TileImage(int side, QColor colour)
 {
     QImage image(side, side, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
+    return image.fill(colour), image;
 }
 
 // Pixels inside rect equal colour, all others are white.
 bool OnlyRectFilled(const QImage& image, const QRect& rect, QRgb colour)
 {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != (rect.contains(x, y) ? colour : 0xffffffff))
-                return false;
+    for (int y = 0; y < image.height(); ++y) for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != (rect.contains(x, y) ? colour : 0xffffffff)) return false;
     return true;
 }
 
@@ -49,8 +46,7 @@ TEST_F(MapPictureTest, TilesLandAtTheirGridPlace)
     const struct { int16_t wide, high, column, row; int side; QRect covered; } cases[] = {
         {3, 2, 0, 0, 200, QRect(0, 200, 200, 200)}, {3, 2, 2, 1, 200, QRect(400, 0, 200, 200)},
         {2, 2, 1, 0, 150, QRect(200, 200, 150, 150)}, {2, 2, 0, 1, 260, QRect(0, 0, 260, 260)},
-        {2, 2, 1, 0, 260, QRect(200, 200, 200, 200)}, {2, 2, 5, 9, 200, QRect()},
-    };
+        {2, 2, 1, 0, 260, QRect(200, 200, 200, 200)}, {2, 2, 5, 9, 200, QRect()}};
     for (const auto& c : cases) {
         MapPicture picture;
         picture.SizeMapPicture(c.wide, c.high);

@@ -51,8 +51,7 @@ TEST(FormatLatLong, DegreesMinutesAndThousandthsWithHemisphereLetters)
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     const struct { double latitude, longitude; const char* text; } cases[] = {
         {47.99999999, -122.99999999, "47.60.000N 122.60.000W"}, {-33.5, 151.25, "33.30.000S 151.15.000E"},
-        {0.0, 0.0, "00.00.000N 000.00.000E"}, {-0.5, -0.75, "00.30.000S 000.45.000W"},
-    };
+        {0.0, 0.0, "00.00.000N 000.00.000E"}, {-0.5, -0.75, "00.30.000S 000.45.000W"}};
     for (const auto& c : cases) {
         QString latitude, longitude;
         FormatLatLong(c.latitude, c.longitude, latitude, longitude);
@@ -95,8 +94,7 @@ TEST_F(MapSaverTest, NamesFromTheDescriptionOrTheClock)
         {0, "Lake\tUnion\x7f", "Lake Union ", "Lake Union "}, {0, "..", DateName, ".."},
         {0, ". .hidden", "hidden", ". .hidden"}, {0, "a.b", "a.b", "a.b"},
         {1, "Café – “Ørsted” €5 ™ Œ Ω \U0001F600 ÿ", DateName,  // bytes from Python's cp1252, "replace"
-         QByteArray::fromHex("436166e9209620" "93d872737465649420" "803520" "9920" "8c20" "3f20" "3f20" "ff")},
-    };
+         QByteArray::fromHex("436166e9209620" "93d872737465649420" "803520" "9920" "8c20" "3f20" "3f20" "ff")}};
     for (const auto& c : cases) {
         for (const QString& file : Files()) QFile::remove(maps + file);
         EXPECT_EQ(SaveMap(map, LakeUnion(c.option, QString::fromUtf8(c.description)), prompter, FixedClock), maps + c.name);
@@ -137,8 +135,7 @@ TEST_F(MapSaverTest, FailedWritesAreReportedWithTheirReason)
     const QString notSaved = "The map could not be saved as '%1Lake Union.JPG': ";
     const struct { QString folder; QImage picture; bool infFolder; QString prefix; } cases[] = {
         {missing, map, false, notSaved.arg(missing)}, {maps, QImage(), false, notSaved.arg(maps)},
-        {maps, map, true, notSaved.arg(maps)},
-    };
+        {maps, map, true, notSaved.arg(maps)}};
     for (const auto& c : cases) {
         ASSERT_TRUE(!c.infFolder || QDir(maps).mkdir("Lake Union.INF"));
         ScriptedPrompter shown;

@@ -14,8 +14,7 @@ TEST(GeodesyCatalogue, NamedRowsAndIndexRounding)
     const Geodesy g;
     const struct { double Index; const char* Name; double Major, Minor; } ellipsoids[] = {
         {1, "Airy", 6377563.396, 6356256.909}, {2.5, "Airy Modified", 6377340.189, 6356036.205},
-        {3.5, "Bessel 1841", 6377397.155, 6356078.963}, {22.5, "WGS-84", 6378137.0, 6356750.321},
-    };
+        {3.5, "Bessel 1841", 6377397.155, 6356078.963}, {22.5, "WGS-84", 6378137.0, 6356750.321}};
     for (const auto& e : ellipsoids)
         EXPECT_EQ(std::tuple(g.ename(e.Index), g.eMajor(e.Index), g.eMinor(e.Index)), std::tuple(e.Name, e.Major, e.Minor))
             << e.Index;

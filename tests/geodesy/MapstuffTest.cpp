@@ -25,8 +25,7 @@ TEST(LatLongToUtm, WorkedExamplesAndTheWayBack)
                    double Meridian, Easting, Northing, Tolerance, Scale, Convergence; } cases[] = {
         {40.0, -107.5, kWgs84, 13, "T", -105, 286588.825, 4430748.855, 5e-4, 1.000160663, -1.6075748},
         {-33.9, 18.4, kWgs84, 34, "H", 21, 259583.198, 6245890.015, 5e-4, kNaN, kNaN},
-        {40.5, -73.5, 5, 18, "T", -75, 627106.5, 4484124.4, 0.1, 0.9997989, kNaN},
-    };
+        {40.5, -73.5, 5, 18, "T", -75, 627106.5, 4484124.4, 0.1, 0.9997989, kNaN}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Lat << ", " << c.Lon);
         UtmPoint p = PointAt(c.Lat, c.Lon, c.Ellipsoid);
@@ -53,11 +52,9 @@ TEST(GetZoneAndBand, ZonesAndBandsAtTheirLimits)
     const struct { double Lat, Lon; int16_t Zone; const char* Band; double Meridian; } cases[] = {
         {84.0, -100.0, 14, "X", -99}, {84.0, 10.0, 33, "X", 15}, {-80.0, -100.0, 14, "C", -99},
         {-0.5, 0.0, 31, "M", 3}, {45.0, -180.0, 1, "T", -177}, {45.0, 180.0, 1, "T", -177},
-        {45.0, -120.0, 10, "T", -123}, {56.0, 5.0, 31, "U", 3}, {60.0, 5.0, 32, "V", 9},
-        {75.0, 5.0, 31, "X", 3},
+        {45.0, -120.0, 10, "T", -123}, {56.0, 5.0, 31, "U", 3}, {60.0, 5.0, 32, "V", 9}, {75.0, 5.0, 31, "X", 3},
         {84.0001, 10.0, 99, "marker", 12.5}, {-80.0001, 10.0, 99, "marker", 12.5}, {kNaN, -100.0, 99, "marker", 12.5},
-        {inf, -100.0, 99, "marker", 12.5}, {45.0, -inf, 99, "marker", 12.5},
-    };
+        {inf, -100.0, 99, "marker", 12.5}, {45.0, -inf, 99, "marker", 12.5}};
     for (const auto& c : cases) {
         ZoneInfo z{c.Lat, c.Lon, 99, "marker", 12.5};
         EXPECT_EQ(GetZoneAndBand(z), c.Zone == 99 ? UtmLatitudeOutOfRange : UtmOk) << c.Lat << ", " << c.Lon;
@@ -74,8 +71,7 @@ TEST(Conversions, FailuresLeaveThePointUntouched)
     };
     const struct { bool Forward; double Lat; int16_t Ellipsoid, Result; } cases[] = {
         {true, 40.0, 0, UtmBadEllipsoid}, {true, 40.0, 23, UtmBadEllipsoid}, {true, 84.0001, kWgs84, UtmNoZone},
-        {true, kNaN, kWgs84, UtmNoZone}, {false, 40.0, 0, UtmBadEllipsoid}, {false, 40.0, 23, UtmBadEllipsoid},
-    };
+        {true, kNaN, kWgs84, UtmNoZone}, {false, 40.0, 0, UtmBadEllipsoid}, {false, 40.0, 23, UtmBadEllipsoid}};
     for (const auto& c : cases) {
         UtmPoint p{c.Lat, -107.5, c.Ellipsoid, 4430748.855, 286588.825, 13, "T", -3.75, -4.5, -5.25};
         const UtmPoint before = p;

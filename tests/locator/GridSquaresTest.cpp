@@ -6,21 +6,14 @@
 
 namespace {
 
-struct MapCase {
-    const char* name;
-    double latitude, longitude;     // centre
-    int16_t scaleIndex, tiles;
-    double westEasting, northNorthing;  // the corners snapped by hand from PROJ's centre
-    GridLevel finest;
-};
-
 // Centres converted with PROJ's cs2cs on the program's ellipsoid (+a=6378137 +b=6356750.321,
-// UTM zone 10 and 11), snapped to the tile grid by hand.
+// UTM zone 10 and 11); the west and north edges snapped to the tile grid by hand.
+struct MapCase { const char* name; double latitude, longitude; int16_t scaleIndex, tiles;
+                 double westEasting, northNorthing; GridLevel finest; };
 const MapCase Maps[] = {
     {"8x8 at 64 m across CN86/CN96", 47, -122, 6, 8, 524800, 5260800, GridLevel::Subsquare},
     {"4x4 at 16 m over the zone 10/11 edge", 45.5, -(119 + 58 / 60.0), 4, 4, 262400, 5049600, GridLevel::Subsquare},
-    {"2x2 at 1 m on the corner of CN96", 47, -122, 0, 2, 575800, 5205800, GridLevel::Extended},
-};
+    {"2x2 at 1 m on the corner of CN96", 47, -122, 0, 2, 575800, 5205800, GridLevel::Extended}};
 
 double DistanceTo(const QPolygonF& line, const QPointF& point)
 {

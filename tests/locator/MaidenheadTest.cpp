@@ -1,6 +1,5 @@
 #include <cmath>
 
-#include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -15,6 +14,8 @@ double Dm(double degrees, double minutes)
     return degrees < 0 ? degrees - minutes / 60.0 : degrees + minutes / 60.0;
 }
 
+LocatorSquare Parsed(const char* text) { LocatorSquare s; EXPECT_TRUE(ParseLocator(text, s)) << text; return s; }
+
 // Corners worked out by hand from the definition: fields 20 x 10 degrees from 180 W and 90 S,
 // squares 2 x 1 degrees, subsquares 5 x 2.5 minutes, extended squares 0.5 x 0.25 minutes.
 TEST(ParseLocator, SquaresHaveTheirCornersAndSizes)
@@ -24,9 +25,7 @@ TEST(ParseLocator, SquaresHaveTheirCornersAndSizes)
         {"FN31pr47", "FN31pr47", Dm(-72, 43), Dm(41, 44.25), Dm(-72, 42.5), Dm(41, 44.5)},
         {"AA00", "AA00", -180, -90, -178, -89}, {"RR99", "RR99", 178, 89, 180, 90},
         {"RR99xx", "RR99xx", Dm(179, 55), Dm(89, 57.5), 180, 90},
-        {"AA00aa00", "AA00aa00", -180, -90, Dm(-179, 59.5), Dm(-89, 59.75)},
-        {" IJ90 ", "IJ90", -2, 0, 0, 1},
-    };
+        {"AA00aa00", "AA00aa00", -180, -90, Dm(-179, 59.5), Dm(-89, 59.75)}, {" IJ90 ", "IJ90", -2, 0, 0, 1}};
     for (const auto& c : cases) {
         LocatorSquare square;
         ASSERT_TRUE(ParseLocator(QString::fromLatin1(c.text), square)) << c.text;
@@ -45,14 +44,12 @@ TEST(LocatorRefusal, MalformedOrOnTheWrongSideOfGreenwichOrTheEquator)
                              "CN87uoA7", "CN 87", "1N87"}) {
         LocatorSquare square;
         EXPECT_FALSE(ParseLocator(QString::fromLatin1(text), square)) << text;
-        EXPECT_TRUE(LocatorRefusal(QString::fromLatin1(text), square).contains(QStringLiteral("is not a grid locator")))
-            << text;
+        EXPECT_TRUE(LocatorRefusal(text, square).contains("is not a grid locator")) << text;
     }
     const struct { const char* text; const char* where; } cases[] = {
         {"CN87uo", nullptr}, {"IJ90", nullptr}, {"AR09", nullptr},  // IJ90 touches Greenwich and the equator
         {"JJ00", "lies east of Greenwich."}, {"II99", "lies south of the equator."},
-        {"JI00", "lies east of Greenwich and south of the equator."},
-    };
+        {"JI00", "lies east of Greenwich and south of the equator."}};
     for (const auto& c : cases) {
         LocatorSquare square;
         const QString message = LocatorRefusal(QString::fromLatin1(c.text), square);
@@ -69,11 +66,9 @@ TEST(LocatorOf, NamesTheSquareHoldingThePoint)
         {47, -124, 6, "CN87aa"},                 // the south-west corner belongs to the square
         {Dm(41, 44.25), Dm(-72, 43), 8, "FN31pr47"},
         {90, -180, 6, "AR09ax"},                 // the north edge of the world counts in the last square
-        {0, 0, 6, "JJ00aa"}, {-90, 180, 4, "RA90"},
-    };
+        {0, 0, 6, "JJ00aa"}, {-90, 180, 4, "RA90"}};
     for (const auto& c : cases)
-        EXPECT_EQ(LocatorOf(c.latitude, c.longitude, c.characters), QString::fromLatin1(c.locator))
-            << c.latitude << " " << c.longitude;
+        EXPECT_EQ(LocatorOf(c.latitude, c.longitude, c.characters), c.locator) << c.latitude << " " << c.longitude;
     EXPECT_TRUE(LocatorOf(std::nan(""), 0).isEmpty());
 }
 
@@ -83,11 +78,9 @@ TEST(PlaceLocator, WritesTheCentreOrTheSouthWestCornerInTheFieldsNormalForm)
         {"CN87", true, "47.30.00", "123.00.00"}, {"CN87uo", false, "47.35.00", "122.20.00"},
         {"FN31pr47", true, "41.44.38", "072.42.75"},     // 41 44.375 rounds to the hundredth
         {"FN31pr47", false, "41.44.25", "072.43.00"},
-        {"AR09", false, "89.00.00", "180.00.00"}, {"IJ90", true, "00.30.00", "001.00.00"},
-    };
+        {"AR09", false, "89.00.00", "180.00.00"}, {"IJ90", true, "00.30.00", "001.00.00"}};
     for (const auto& c : cases) {
-        LocatorSquare square;
-        ASSERT_TRUE(ParseLocator(QString::fromLatin1(c.text), square));
+        const LocatorSquare square = Parsed(c.text);
         const LocatorPlacement p = PlaceLocator(square, false, ListChoices{.ReferenceIsCentre = c.centre});
         EXPECT_EQ(std::tuple(p.LatitudeText, p.LongitudeText, p.Fitted, p.Lists.ReferenceIsCentre),
                   std::tuple(c.latitude, c.longitude, false, c.centre)) << c.text;
@@ -132,8 +125,7 @@ TileGrid GridOf(const ListChoices& lists, const LocatorPlacement& placement)
 TEST(PlaceLocator, FitPicksTheFinestResolutionAndFewestTilesThatCover)
 {
     for (const char* text : {"CN87", "EM12", "CN87uo", "FN31pr47", "DM79lr", "CN80"}) {
-        LocatorSquare square;
-        ASSERT_TRUE(ParseLocator(QString::fromLatin1(text), square));
+        const LocatorSquare square = Parsed(text);
         const LocatorPlacement placement = PlaceLocator(square, true, ListChoices{.TypeIndex = 1, .ReferenceIsCentre = false});
         const ListChoices& fit = placement.Lists;
         ASSERT_TRUE(placement.Fitted && placement.Message.isEmpty() && fit.ReferenceIsCentre && fit.TypeIndex == 1) << text;
@@ -158,15 +150,13 @@ TEST(PlaceLocator, SquaresAtZoneEdgesAreFittedInTheirCentresZoneOrSaidNotToFit)
     const struct { const char* text; int zone; bool note; } cases[] = {
         {"DM04", 11, true}, {"DN00", 11, true}, {"GN00", 21, true}, {"DN00ax", 11, true}, {"CN87", 10, false}};
     for (const auto& c : cases) {
-        LocatorSquare square;
-        ASSERT_TRUE(ParseLocator(QString::fromLatin1(c.text), square));
+        const LocatorSquare square = Parsed(c.text);
         const LocatorPlacement placement = PlaceLocator(square, true, ListChoices());
         const TileGrid grid = GridOf(placement.Lists, placement);
         EXPECT_TRUE(placement.Fitted && grid.Zone == c.zone && MapCovers(grid, square)) << c.text;
         EXPECT_EQ(placement.Message.contains(QString("reaches the edge of UTM zone %1").arg(c.zone)), c.note) << c.text;
     }
-    LocatorSquare square;
-    ASSERT_TRUE(ParseLocator(QStringLiteral("AR09"), square));   // beyond the grid's northern limit
+    const LocatorSquare square = Parsed("AR09");   // beyond the grid's northern limit
     const LocatorPlacement placement = PlaceLocator(square, true, ListChoices{3, 4, 4, 0, false});
     EXPECT_FALSE(placement.Fitted);
     EXPECT_EQ(std::tuple(placement.LatitudeText, placement.Lists.ScaleIndex, placement.Lists.ReferenceIsCentre),

@@ -34,33 +34,28 @@ TEST(HostLink, ReadsTheProgramFolderFromTheWineRegistry)
         {"non-ASCII escape", "\"Program Folder\"=\"C:\\\\Funkger\\x00e4te\"", true,
          QStringLiteral("C:\\Funkger\u00e4te")},
         {"value missing", "\"Program Files\"=\"C:\\\\X\"", false, {}},
-        {"unterminated", "\"Program Folder\"=\"C:\\\\Corv", false, {}},
-    };
+        {"unterminated", "\"Program Folder\"=\"C:\\\\Corv", false, {}}};
     QTemporaryDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString reg = dir.filePath(QStringLiteral("user.reg"));
         ASSERT_TRUE(WriteFile(reg, UserReg(c.line)));
         QString value;
-        EXPECT_EQ(ReadRegistryValue(reg, QStringLiteral("Software\\VB and VBA Program Settings\\Wendrel Systems\\Corvane32"),
-                                    QStringLiteral("Program Folder"), value),
-                  c.found);
+        EXPECT_EQ(ReadRegistryValue(reg, "Software\\VB and VBA Program Settings\\Wendrel Systems\\Corvane32",
+                                    "Program Folder", value), c.found);
         if (c.found) { EXPECT_EQ(value, c.windowsPath); }
     }
     QString value;
-    EXPECT_FALSE(ReadRegistryValue(dir.filePath(QStringLiteral("missing.reg")), QStringLiteral("A"),
-                                   QStringLiteral("B"), value));
+    EXPECT_FALSE(ReadRegistryValue(dir.filePath("missing.reg"), "A", "B", value));
 }
 
 TEST(HostLink, MapsWindowsPathsThroughThePrefixDrives)
 {
     QTemporaryDir dir;
     const QString prefix = dir.path();
-    QDir().mkpath(prefix + QStringLiteral("/drive_c/Corvane32"));
-    QDir().mkpath(prefix + QStringLiteral("/elsewhere/Radio"));
-    QDir().mkpath(prefix + QStringLiteral("/dosdevices"));
-    ASSERT_TRUE(QFile::link(prefix + QStringLiteral("/elsewhere"), prefix + QStringLiteral("/dosdevices/d:")));
-
+    for (const char* folder : {"/drive_c/Corvane32", "/elsewhere/Radio", "/dosdevices"})
+        QDir().mkpath(prefix + folder);
+    ASSERT_TRUE(QFile::link(prefix + "/elsewhere", prefix + "/dosdevices/d:"));
     EXPECT_EQ(WindowsPathToUnix(prefix, QStringLiteral("C:\\Corvane32")), prefix + QStringLiteral("/drive_c/Corvane32"));
     EXPECT_EQ(WindowsPathToUnix(prefix, QStringLiteral("d:\\Radio\\")), QDir(prefix).canonicalPath() + QStringLiteral("/elsewhere/Radio"));
     EXPECT_EQ(WindowsPathToUnix(prefix, QStringLiteral("E:\\Nowhere")), QString());
@@ -75,15 +70,13 @@ TEST(HostLink, ToolEntryNamesTheProgramThroughDriveZAndIsWrittenOnce)
     QTemporaryDir dir;
     const QString host = dir.path() + u'/';
     AddToHostTools(host, QStringLiteral("Quiltmap"), QStringLiteral("/opt/q/Quiltmap"));
-    const QString xtr = host + QStringLiteral("Quiltmap.XTR");
+    const QString xtr = host + "Quiltmap.XTR";
     EXPECT_EQ(ReadFile(xtr), QByteArray("Quiltmap\r\nZ:\\opt\\q\\Quiltmap\r\nFalse\r\nFalse\r\n"));
-
     ASSERT_TRUE(WriteFile(xtr, "edited by the host\r\n"));
     AddToHostTools(host, QStringLiteral("Quiltmap"), QStringLiteral("/opt/q/Quiltmap"));
     EXPECT_EQ(ReadFile(xtr), QByteArray("edited by the host\r\n"));
 
     // A host folder that is gone: nothing written, nothing thrown.
-    AddToHostTools(dir.path() + QStringLiteral("/gone/"), QStringLiteral("Quiltmap"),
-                   QStringLiteral("/opt/q/Quiltmap"));
-    EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/gone")));
+    AddToHostTools(dir.path() + "/gone/", "Quiltmap", "/opt/q/Quiltmap");
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/gone"));
 }

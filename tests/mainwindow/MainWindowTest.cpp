@@ -14,7 +14,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTest>
 
 #include "ContextIDs.h"
 #include "CoordinateEntry.h"
@@ -52,29 +51,32 @@ protected:
         QTest::keyClicks(txtLat, lat);
         QTest::keyClick(txtLat, Qt::Key_Tab);
         QTest::keyClicks(Control<QLineEdit>("txtLong"), lon);
-        auto* txtDesc = Control<QLineEdit>("txtDesc");
-        txtDesc->setFocus();
-        QTest::keyClicks(txtDesc, description);
+        Control<QLineEdit>("txtDesc")->setFocus();
+        QTest::keyClicks(Control<QLineEdit>("txtDesc"), description);
         QTest::mouseClick(Control<QPushButton>("cmdOk"), Qt::LeftButton);
     }
-    bool WaitForDownloadEnd()
-    {
-        return QTest::qWaitFor([&] { return !window->Maker().Downloading(); }, 20000);
-    }
+    bool WaitForDownloadEnd() { return QTest::qWaitFor([&] { return !window->Maker().Downloading(); }, 20000); }
 };
 
-TEST_F(MainWindowTest, FirstStartOpensTheHelpOnce)
+// Choices from the menu are stored at once and come back at the next start, which opens no help.
+TEST_F(MainWindowTest, FirstStartOpensTheHelpOnceAndMenuChoicesAreStoredAtOnce)
 {
     Start();
     EXPECT_EQ(QApplication::focusWidget(), Control<QLineEdit>("txtLat"));
     EXPECT_NE(ContextIDs::HelpWindow(), nullptr);
-    EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("Tile Library"))).isDir());
-    EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("Maps"))).isDir());   // no host program
+    EXPECT_TRUE(QFileInfo(programDir.filePath("Tile Library")).isDir());
+    EXPECT_TRUE(QFileInfo(programDir.filePath("Maps")).isDir());   // no host program
     EXPECT_TRUE(ReadFile(IniFile()).endsWith("REF_POINT=0\r\nFIRST_TIME=False\r\n"));   // the order: the settings tests
+    Action("mnuFileNameOpt0")->trigger();
+    EXPECT_TRUE(ReadFile(IniFile()).contains("FILE_NAME_OPTION=0"));
+    Action("mnuGisFiles")->trigger();
+    EXPECT_TRUE(ReadFile(IniFile()).contains("GIS_FILES=True"));
     window->close();
     EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
-    Start();   // the second start opens no help
+    Start();
     EXPECT_EQ(ContextIDs::HelpWindow(), nullptr);
+    EXPECT_TRUE(Action("mnuGisFiles")->isChecked() && window->Maker().GisFiles());
+    EXPECT_TRUE(Action("mnuFileNameOpt0")->isChecked() && !Action("mnuFileNameOpt1")->isChecked());
 }
 
 TEST_F(MainWindowTest, MakesAMapEndToEndAndTakesItFromTheLibraryTheSecondTime)
@@ -160,15 +162,13 @@ TEST_F(MainWindowTest, EachMenuHasDistinctAccelerators)
 {
     Start();
     std::vector<QList<QAction*>> menus{window->menuBar()->actions()};
-    for (QMenu* menu : window->findChildren<QMenu*>())
-        menus.push_back(menu->actions());
+    for (QMenu* menu : window->findChildren<QMenu*>()) menus.push_back(menu->actions());
     for (const QList<QAction*>& items : menus) {
         std::map<QChar, QString> taken;
         for (const QAction* item : items) {
             const QString text = item->text();
             const qsizetype amp = text.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
-            if (amp < 0)
-                continue;
+            if (amp < 0) continue;
             const auto [at, isNew] = taken.emplace(text.at(amp + 1).toLower(), text);
             EXPECT_TRUE(isNew) << text.toStdString() << " and " << at->second.toStdString();
         }
@@ -183,8 +183,7 @@ TEST_F(MainWindowTest, KeyFiltersHoldForEveryWayTextArrives)
     ContextIDs::CloseHelp();
     const struct { const char* field; bool key; Qt::KeyboardModifiers modifiers; QString text, after; } cases[] = {
         {"txtLat", true, Qt::AltModifier, "q", "1"}, {"txtLong", true, Qt::AltModifier, "w", "1W"},
-        {"txtLat", false, {}, QString::fromUtf16(u"4😀7"), "147"},
-    };
+        {"txtLat", false, {}, QString::fromUtf16(u"4😀7"), "147"}};
     for (const auto& c : cases) {
         auto* field = Control<QLineEdit>(c.field);
         field->setFocus();
@@ -202,7 +201,8 @@ TEST_F(MainWindowTest, KeyFiltersHoldForEveryWayTextArrives)
 }
 
 // Tab into the reference-point frame lands on the option that is set, and goes on from there.
-TEST_F(MainWindowTest, TabEntersTheReferencePointAtTheOptionThatIsSet)
+// 500 x 360 pixels is the smallest outer size, frame included.
+TEST_F(MainWindowTest, TabEntersTheReferencePointAtTheOptionThatIsSetAndKeepsItsMinimumSize)
 {
     ASSERT_TRUE(WriteFile(IniFile(), "[SETUP]\r\nFIRST_TIME=False\r\n"));  // no help window in the way
     Start();
@@ -216,44 +216,22 @@ TEST_F(MainWindowTest, TabEntersTheReferencePointAtTheOptionThatIsSet)
             EXPECT_EQ(QApplication::focusWidget()->objectName(), reached) << set;
         }
     }
-}
-
-// Choices from the menu are stored at once and come back at the next start.
-TEST_F(MainWindowTest, MenuChoicesAreStoredAtOnce)
-{
-    Start();
-    Action("mnuFileNameOpt0")->trigger();
-    EXPECT_TRUE(ReadFile(IniFile()).contains("FILE_NAME_OPTION=0"));
-    Action("mnuGisFiles")->trigger();
-    EXPECT_TRUE(ReadFile(IniFile()).contains("GIS_FILES=True"));
-    window->close();
-    Start();
-    EXPECT_TRUE(Action("mnuGisFiles")->isChecked() && window->Maker().GisFiles());
-    EXPECT_TRUE(Action("mnuFileNameOpt0")->isChecked() && !Action("mnuFileNameOpt1")->isChecked());
-}
-
-// 500 x 360 pixels is the outer size, frame included.
-TEST_F(MainWindowTest, KeepsItsMinimumSize)
-{
-    ASSERT_TRUE(WriteFile(IniFile(), "[SETUP]\r\nFIRST_TIME=False\r\n"));  // no help window in the way
-    Start();
     window->resize(300, 200);
     EXPECT_EQ(Settled([&] { return window->frameGeometry().size(); }, QSize(500, 360)), QSize(500, 360));
 }
 
 TEST_F(MainWindowTest, HostProgramUnderWineGetsTheToolEntryAndTheMaps)
 {
-    const QString prefix = prefixDir.path();
-    QDir().mkpath(prefix + QStringLiteral("/drive_c/Corvane32/Maps"));
-    ASSERT_TRUE(WriteFile(prefix + QStringLiteral("/user.reg"),
+    const QString prefix = prefixDir.path(), host = prefix + "/drive_c/Corvane32/";
+    QDir().mkpath(host + "Maps");
+    ASSERT_TRUE(WriteFile(prefix + "/user.reg",
               "WINE REGISTRY Version 2\n\n"
               "[Software\\\\VB and VBA Program Settings\\\\Wendrel Systems\\\\Corvane32] 1700000001\n"
               "\"Program Folder\"=\"C:\\\\Corvane32\"\n"));
     Start();
-    const QString host = prefix + QStringLiteral("/drive_c/Corvane32/");
-    EXPECT_EQ(window->Maker().MapsFolder(), host + QStringLiteral("Maps/"));
-    EXPECT_FALSE(QFileInfo::exists(programDir.filePath(QStringLiteral("Maps"))));
-    EXPECT_TRUE(QFile::exists(host + ExecutableBaseName() + QStringLiteral(".XTR")));   // its text: the host link tests
+    EXPECT_EQ(window->Maker().MapsFolder(), host + "Maps/");
+    EXPECT_FALSE(QFileInfo::exists(programDir.filePath("Maps")));
+    EXPECT_TRUE(QFile::exists(host + ExecutableBaseName() + ".XTR"));   // its text: the host link tests
 }
 
 TEST_F(MainWindowTest, StartUpThatCannotMakeItsFoldersSaysSoAndEnds)

@@ -26,16 +26,13 @@ TEST(MapCost, CountsTheMapsTilesFoundInAPreparedTileLibrary)
 TEST(MapCost, TimeLeftFollowsTheRateSoFarOnTheStatusLine)
 {
     const struct { int done, left; qint64 elapsed; int seconds; } cases[] = {
-        {0, 25, 0, -1}, {6, 19, 1200, 4}, {6, 19, 0, 1}, {24, 1, 60000, 3}, {25, 0, 5000, 0},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(SecondsLeft(c.done, c.left, c.elapsed), c.seconds) << c.done << " " << c.left;
+        {0, 25, 0, -1}, {6, 19, 1200, 4}, {6, 19, 0, 1}, {24, 1, 60000, 3}, {25, 0, 5000, 0}};
+    for (const auto& c : cases) EXPECT_EQ(SecondsLeft(c.done, c.left, c.elapsed), c.seconds) << c.done << " " << c.left;
 
     // The cost until a download runs, then its progress, the time left once known, and the server.
     const struct { const char* progress; int seconds; const char* server; const char* work; } states[] = {
         {"", -1, "", "64 tiles: 39 in the tile library, 25 to fetch (about 7 s)"},
-        {"tile 7 of 25", 4, "localhost:8421", "tile 7 of 25 from localhost:8421, about 4 s left"},
-    };
+        {"tile 7 of 25", 4, "localhost:8421", "tile 7 of 25 from localhost:8421, about 4 s left"}};
     for (const auto& s : states) {
         const StatusLineTexts texts = LayOutStatusLine({"Request sent", s.progress, s.seconds, MapCost{64, 39}, "CN87uo", s.server});
         EXPECT_EQ(QStringList({texts.Message, texts.Work, texts.Locator}),

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QMessageBox>
-#include <QTest>
 
 #include "MainWindowFixture.h"
 #include "MapMaker.h"
@@ -41,9 +40,7 @@ TEST_F(PickOnMapTest, ArrowsMoveThePointAndEnterWritesItEscapeLeavesTheFields)
     window->findChild<QComboBox*>("cmbWidth")->setCurrentIndex(0);   // a small map, clear of the corner
     window->findChild<QComboBox*>("cmbHeight")->setCurrentIndex(0);
     const struct { int endKey; const char *lat, *lon; } cases[] = {
-        {Qt::Key_Escape, "47.36.37", "122.21.07"},
-        {Qt::Key_Return, "47.39.78", "122.13.36"},
-    };
+        {Qt::Key_Escape, "47.36.37", "122.21.07"}, {Qt::Key_Return, "47.39.78", "122.13.36"}};
     for (const auto& c : cases) {
         Pick([&](frmPickOnMap& dialog) {
             EXPECT_EQ(dialog.View().ScaleCode(), 14);
@@ -52,8 +49,7 @@ TEST_F(PickOnMapTest, ArrowsMoveThePointAndEnterWritesItEscapeLeavesTheFields)
                 const size_t covering = dialog.View().CoveringTiles(1).size();
                 ASSERT_TRUE(QTest::qWaitFor([&] { return size_t(dialog.Scene().Failed.size()) == covering; }, 60000));
                 EXPECT_EQ(QColor(overview->grab().toImage().pixel(3, 3)), QColor(160, 160, 160));
-                for (QWidget* top : QApplication::topLevelWidgets())
-                    EXPECT_EQ(qobject_cast<QMessageBox*>(top), nullptr);
+                for (QWidget* top : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<QMessageBox*>(top), nullptr);
             }
             const double easting = dialog.View().PointEasting(), northing = dialog.View().PointNorthing();
             for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Up, Qt::Key_Up})

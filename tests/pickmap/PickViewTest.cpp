@@ -66,8 +66,7 @@ TEST(PickView, PointIntoAnotherZoneRecentresThereAndKeepsThePoint)
 TEST(PickView, RectangleIsTheDownloadsTileGrid)
 {
     const struct { double lat, lon; bool centre; int16_t wide, high, scale; int32_t firstX, firstY; } cases[] = {
-        {SeattleLat, SeattleLong, true, 5, 3, 2, 683, 6589},
-        {SeattleLat, SeattleLong, false, 1, 1, 4, 171, 1648},
+        {SeattleLat, SeattleLong, true, 5, 3, 2, 683, 6589}, {SeattleLat, SeattleLong, false, 1, 1, 4, 171, 1648},
         {47.5, -120.01, true, 8, 8, 6, 53, 407},   // reaches over the zone's east edge
     };
     for (const auto& c : cases) {
@@ -75,7 +74,6 @@ TEST(PickView, RectangleIsTheDownloadsTileGrid)
         MapRequest request;
         TileGrid grid, download;
         ScriptedPrompter prompter;
-        prompter.DefaultAnswer = true;
         ASSERT_TRUE(StartMapDownload(lists, c.lat, c.lon, prompter, request, download));
         for (const int16_t viewScale : {int16_t(c.scale + 10), int16_t(c.scale + 11)}) {
             const PickView view = OpenView(c.lat, c.lon, viewScale);

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include <QRegularExpression>
-#include <QString>
 #include <gtest/gtest.h>
 
 #include "CoordinateEntry.h"
@@ -30,16 +29,14 @@ const std::vector<CoordinateCase> LatitudeCases = {
     {u"47.36.37N", "47.36.37", 47.6061666666667}, {u"47 n", "47.00.00", 47.0}, {u"33.51.00S", nullptr, 0},
     {u"47.36.37 junk", nullptr, 0}, {u"&H2F", nullptr, 0}, {u"47.36.37.5", nullptr, 0}, {u"4.5E1", nullptr, 0},
     {u"-0", nullptr, 0}, {u"+5", nullptr, 0}, {u".", nullptr, 0}, {u"N", nullptr, 0}, {u"47.36.050", nullptr, 0},
-    {u"47NN", nullptr, 0}, {u"47W", nullptr, 0}, {u"\uFF14\uFF17", nullptr, 0}, {u"47.36.\r5", nullptr, 0},
-};
+    {u"47NN", nullptr, 0}, {u"47W", nullptr, 0}, {u"\uFF14\uFF17", nullptr, 0}, {u"47.36.\r5", nullptr, 0}};
 
 const std::vector<CoordinateCase> LongitudeCases = {
     {u"122.21.07", "122.21.07", -122.351166666667}, {u"75.5", "075.05.00", -75.0833333333333}, {u"180", "180.00.00", -180.0},
     {u"180.01", nullptr, 0}, {u"180.00.01", nullptr, 0}, {u"181", nullptr, 0}, {u"12W", "012.00.00", -12.0}, {u"   ", "", 0},
     {u"12.30.100", nullptr, 0}, {u"0", "000.00.00", 0.0}, {u"122.21.07 w", "122.21.07", -122.351166666667},
     {u"W12", nullptr, 0}, {u"122W.21.07", nullptr, 0}, {u"1E2", nullptr, 0}, {u"5E", nullptr, 0},
-    {u"151.12.00E", nullptr, 0}, {u"12N", nullptr, 0}, {u"&O17", nullptr, 0},
-};
+    {u"151.12.00E", nullptr, 0}, {u"12N", nullptr, 0}, {u"&O17", nullptr, 0}};
 
 TEST(CheckCoordinateText, LatitudesAndLongitudes)
 {

@@ -2,7 +2,6 @@
 #include <optional>
 #include <tuple>
 
-#include <QString>
 #include <gtest/gtest.h>
 
 #include "CoordinateEntry.h"
@@ -37,8 +36,7 @@ TEST(SnapToGrid, MovesToTheNearestLineAndKeepsTheLowerOneAtHalfATile)
         {498000.0, 800, 622}, {4398800.0, 800, 5498}, {499900.4, 200, 2500}, {499900.0, 200, 2499}, {99.5, 200, 0},
         {499999.6, 200, 2500}, {100.5, 200, 1},  // rounded first: remainders -0.4 and, from the even 100, over half
         {51200.0, 102400, 0}, {51200.1, 102400, 1}, {-350.0, 200, -1},  // the quotient is truncated toward zero
-        {1000.0, 0, 0}, {1000.0, -200, 0}, {nan, 200, 0}, {1e300, 200, std::numeric_limits<int32_t>::max() / 200 + 1},
-    };
+        {1000.0, 0, 0}, {1000.0, -200, 0}, {nan, 200, 0}, {1e300, 200, std::numeric_limits<int32_t>::max() / 200 + 1}};
     for (const auto& c : cases)
         EXPECT_EQ(SnapToGrid(c.metres, c.tileMetres), c.index) << c.metres << " / " << c.tileMetres;
 }
@@ -48,8 +46,7 @@ TEST(ConfirmZoneCrossing, AsksOnlyAcrossABoundary)
 {
     const struct { double a, b; const char* degrees; } cases[] = {
         {-105.5, -104.1, nullptr}, {-108.0, -102.0000001, nullptr}, {-180.0, -174.0000001, nullptr},
-        {-108.2, -107.9, "108"}, {-108.0000001, -108.0, "108"}, {-0.5, 0.5, "0"},
-    };
+        {-108.2, -107.9, "108"}, {-108.0000001, -108.0, "108"}, {-0.5, 0.5, "0"}};
     for (const auto& c : cases) {
         ScriptedPrompter prompter;
         prompter.DefaultAnswer = false;
@@ -67,8 +64,7 @@ TEST(StartMapDownload, ListsWithoutSelectionStartNothingAndDoubtfulMapsAreAskedF
                                       {0, 4, -1, 0, true}, {0, 4, 8, 0, true}, {0, 4, 4, -1, true}, {0, 4, 4, 2, true}};
     ScriptedPrompter silent;
     TileGrid grid;
-    for (const ListChoices& lists : outOfRange)
-        EXPECT_FALSE(Start(lists, 40.0, -105.0, silent, grid));
+    for (const ListChoices& lists : outOfRange) EXPECT_FALSE(Start(lists, 40.0, -105.0, silent, grid));
     EXPECT_TRUE(silent.Log.empty());
 
     const QString warning = "The last time I checked, %1 maps were only available with a resolution of from %2 "
@@ -76,8 +72,7 @@ TEST(StartMapDownload, ListsWithoutSelectionStartNothingAndDoubtfulMapsAreAskedF
     const struct { ListChoices lists; double longitude; Kind kind; QString asked; } cases[] = {
         {{6, 4, 4, 0, true}, -105.0, Kind::YesNo, ""}, {{7, 4, 4, 0, true}, -105.0, Kind::YesNo, warning.arg("DOQ", "1 to 64")},
         {{0, 4, 4, 1, true}, -105.0, Kind::YesNo, warning.arg("DRG", "2 to 512")}, {{1, 4, 4, 1, true}, -105.0, Kind::YesNo, ""},
-        {{6, 7, 0, 0, false}, -108.05, Kind::OkCancel, ZoneQuestion("108")},
-    };
+        {{6, 7, 0, 0, false}, -108.05, Kind::OkCancel, ZoneQuestion("108")}};
     for (const auto& c : cases) {
         ScriptedPrompter prompter;
         prompter.Answers = {false, true};
@@ -120,8 +115,7 @@ TEST(PressDownload, FieldsThenDescriptionThenStart)
         {"40", "105", "   ", true, "", "40.00.00N/105.00.00 (centre)", false, Field::Description, nullptr},
         {"47.36.37", "122.21.07", "", false, "", "47.36.37N/122.21.07 (corner)", true, std::nullopt,
          "47.36.37N/122.21.07 (corner)"},
-        {"47.5", "75.5", "  Lake shore  ", true, "", nullptr, true, std::nullopt, "Lake shore"},
-    };
+        {"47.5", "75.5", "  Lake shore  ", true, "", nullptr, true, std::nullopt, "Lake shore"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.lat << " " << c.lon << " " << c.typed);
         FakeMapForm form;

@@ -47,12 +47,8 @@ QList<QStringList> Read(clsIni& ini, const QString& skipSection, const QString& 
         };
         QStringList values, keys, pairs;
         ini.LoadAllKeysInSection(values, section, &keys);
-        for (qsizetype i = 1; i < keys.size(); ++i)
-            if (keep(keys[i]))
-                pairs << keys[i] + '=' + values[i];
-        for (const QString& key : Keys)
-            if (keep(key))
-                pairs << ini.GetIniString(section, key, "(missing)");
+        for (qsizetype i = 1; i < keys.size(); ++i) if (keep(keys[i])) pairs << keys[i] + '=' + values[i];
+        for (const QString& key : Keys) if (keep(key)) pairs << ini.GetIniString(section, key, "(missing)");
         snapshot << pairs;
     }
     return snapshot;

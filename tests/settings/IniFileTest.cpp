@@ -76,8 +76,7 @@ TEST_F(IniFile, ReadingTrimsQuotesEndsAtANulAndTakesTheLastBracket)
         {"s", "a", "spaced out"}, {"s", "B", "\"twice\""}, {"s", "C", "\"open"}, {"s", "D", "\""}, {"s", "G", " x "},
         {"s", "H", "(missing)"}, {"SETUP", "MAIN_MAXIMIZED", "True"}, {"SETUP", "Q", "\"x"}, {"SETUP", "E", ""},
         {"U]", "K", "1"}, {"U", "K", "(missing)"}, {"V ]", "L", "2"}};
-    for (const auto& [section, key, expected] : cases)
-        EXPECT_EQ(Get(section, key), expected) << section << " " << key;
+    for (const auto& [section, key, expected] : cases) EXPECT_EQ(Get(section, key), expected) << section << " " << key;
     ASSERT_TRUE(ini.SaveIniString("s", "a", 1));  // keeps the existing spelling
     EXPECT_TRUE(ReadRaw().startsWith("[S]\nA=1\n"));
     ASSERT_TRUE(ini.SaveIniString("SET]UP", "A", 1));  // a bracket in a name reads back now
@@ -100,8 +99,7 @@ TEST_F(IniFile, MissingKeysAreWrittenWithTheDefaultAsTextAndTheSentinelCountsAsM
         {"FLOAT", 12345678.0f, "12345678"}, {"HALF", 0.5, "0.5"}};
     for (const auto& [key, value, expected] : cases)
         EXPECT_EQ(ini.GetIniStringWriteDefault("SETUP", key, value), expected) << key;
-    EXPECT_EQ(ReadRaw(), "[SETUP]\r\nMARKED=3\r\nKEPT=7\r\nNEW=False\r\nSPACED=\" x \"\r\nFLOAT=12345678\r\n"
-                         "HALF=0.5\r\n");
+    EXPECT_EQ(ReadRaw(), "[SETUP]\r\nMARKED=3\r\nKEPT=7\r\nNEW=False\r\nSPACED=\" x \"\r\nFLOAT=12345678\r\nHALF=0.5\r\n");
     ASSERT_TRUE(ini.SaveIniString("SETUP", "LONG", QString(1500, 'v')));  // read back cut at 1023
     EXPECT_EQ(Get("SETUP", "LONG"), QString(1023, 'v'));
 }
@@ -123,8 +121,7 @@ TEST_F(IniFile, AFailedWriteLeavesTheFileAsItWas)
         WriteRaw("[SETUP]\r\nWIDTH=2\r\n");
         {
             const WriteLock lock{lockFolder ? dir.path() : ini.strIniName()};
-            if (!lock.Locked())
-                GTEST_SKIP() << "cannot make files unwritable here";
+            if (!lock.Locked()) GTEST_SKIP() << "cannot make files unwritable here";
             EXPECT_FALSE(ini.SaveIniString("SETUP", "WIDTH", 5));
             EXPECT_EQ(ini.GetIniStringWriteDefault("SETUP", "HEIGHT", 4), "4");
         }

@@ -79,8 +79,7 @@ TEST(ProgramFolderTest, InstalledLayoutDecidesAndNotWritableFallsBack)
     const struct { bool Installed, Writable, PerUser; } cases[] = {
         {false, true, false}, {false, false, true}, {true, true, true}, {true, false, true}};
     for (const auto& c : cases) {
-        if (!c.Writable && ::geteuid() == 0)
-            continue;  // root writes anywhere; the install test runs that case
+        if (!c.Writable && ::geteuid() == 0) continue;  // root writes anywhere; the install test runs that case
         QTemporaryDir root;
         const QString bin = root.filePath("prefix/bin");
         ASSERT_TRUE(QDir().mkpath(bin));

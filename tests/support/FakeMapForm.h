@@ -14,16 +14,11 @@ public:
     std::map<Field, QString> Texts;
     std::optional<Field> Focused;
     ListChoices Lists;
-    bool InputsEnabled = true;
+    bool InputsEnabled = true, Busy = false;
     QString DownloadCaption = QStringLiteral("&Download");
     std::vector<QString> Statuses;
-    bool Busy = false;
 
-    QString FieldText(Field field) const override
-    {
-        const auto it = Texts.find(field);
-        return it == Texts.end() ? QString() : it->second;
-    }
+    QString FieldText(Field field) const override { return Texts.contains(field) ? Texts.at(field) : QString(); }
     void SetFieldText(Field field, const QString& text) override { Texts[field] = text; }
     void FocusField(Field field) override { Focused = field; }
     ListChoices Choices() const override { return Lists; }

@@ -18,8 +18,7 @@
 // scripted prompter. Unless a test starts it itself, it is loaded past the first-start help.
 class MainWindowFixture : public ::testing::Test {
 protected:
-    QTemporaryDir programDir;
-    QTemporaryDir prefixDir;
+    QTemporaryDir programDir, prefixDir;
     ScriptedPrompter prompter;
     std::unique_ptr<frmQuiltmap> window;
 
@@ -36,8 +35,7 @@ protected:
     }
     void TearDown() override
     {
-        if (window && window->isVisible())
-            window->close();
+        if (window && window->isVisible()) window->close();
         window.reset();
         OverrideProgramFolder(QString());
     }
@@ -66,8 +64,7 @@ protected:
             ASSERT_NE(dialog, nullptr);
             seen = true;
             inside(*dialog);
-            if (dialog->isVisible())
-                dialog->reject();
+            if (dialog->isVisible()) dialog->reject();
         });
         Action(menuItem)->trigger();
         EXPECT_TRUE(seen) << menuItem;

@@ -6,9 +6,8 @@
 
 #include <ostream>
 
-// Qt's QTRY_ macros report nothing outside a Qt test run; this waits, running the event loop,
-// until the value read equals the expected one (at most five seconds) and hands back the last
-// value read, for a GoogleTest comparison.
+// Runs the event loop until the value read equals the expected one (at most five seconds) and
+// hands back the last value read, for a GoogleTest comparison (QTRY_ reports nothing here).
 template <typename Read, typename Value>
 auto Settled(Read read, const Value& expected)
 {

@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -51,22 +50,19 @@ TEST(Help, FoundBesideTheProgramElseInTheInstalledDataFolder)
 {
     const std::pair<QString, QString> paths[] = {
         {"/opt/quiltmap", "/opt/quiltmap/Quiltmap.html"}, {"/", "/Quiltmap.html"},
-        {"/opt/my maps/  ", "/opt/my maps/Quiltmap.html"},
-    };
+        {"/opt/my maps/  ", "/opt/my maps/Quiltmap.html"}};
     for (const auto& [folder, expected] : paths) {
         ContextIDs::InitHelp(nullptr, folder);
         EXPECT_EQ(ContextIDs::HelpFile(), expected) << folder.toStdString();
     }
     const struct { bool beside, installed; QString expected; } cases[] = {  // relative to the install prefix
-        {true, false, "bin"}, {false, true, "share/quiltmap"}, {true, true, "bin"}, {false, false, "bin"},
-    };
+        {true, false, "bin"}, {false, true, "share/quiltmap"}, {true, true, "bin"}, {false, false, "bin"}};
     for (const auto& c : cases) {
         QTemporaryDir prefix;
         QDir().mkpath(prefix.filePath("bin"));
         ASSERT_TRUE(!c.beside || WriteFile(prefix.filePath("bin/Quiltmap.html"), "<p>beside</p>"));
         ASSERT_TRUE(!c.installed || WriteFile(prefix.filePath("share/quiltmap/Quiltmap.html"), "<p>installed</p>"));
-        EXPECT_EQ(ContextIDs::FindHelpFolder(prefix.filePath("bin")), prefix.filePath(c.expected))
-            << c.beside << c.installed;
+        EXPECT_EQ(ContextIDs::FindHelpFolder(prefix.filePath("bin")), prefix.filePath(c.expected)) << c.beside << c.installed;
     }
 }
 
@@ -79,8 +75,7 @@ TEST(Help, MissingFileIsReportedElseOpensAtTheTopicRaisesAndCloses)
     QString text;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            text = box->text(), box->accept();
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) text = box->text(), box->accept();
     });
     poll.start(0);
     ContextIDs::ShowHelpContext(ContextIDs::MainTopic);

@@ -8,10 +8,8 @@
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QWindow>
 #include <QTemporaryDir>
 #include <QWidget>
-#include <QtTest/QTest>
 
 #include <array>
 
@@ -32,8 +30,7 @@ TEST(ClampToDesktop, KeepsTheStoredRectangleOnTheDesktop)
         {"wider than the desktop", one, {3000, 2000, 20000, 5000}, {0, 2000, 15360, 5000}},
         {"negative left above the desktop's", one, {-500, -20, 8000, 5000}, {0, 0, 8000, 5000}},
         {"left of a negative desktop left", two, {-30000, 100, 8000, 5000}, {-19200, 100, 8000, 5000}},
-        {"beyond a negative desktop's right", two, {20000, 100, 8000, 5000}, {7360, 100, 8000, 5000}},
-    };
+        {"beyond a negative desktop's right", two, {20000, 100, 8000, 5000}, {7360, 100, 8000, 5000}}};
     for (auto [what, desktop, rect, expected] : cases) {
         clsWindowPos::ClampToDesktop(rect[0], rect[1], rect[2], rect[3], 9000, 6000, desktop);
         EXPECT_EQ(rect, expected) << what;
@@ -88,8 +85,7 @@ TEST_F(WindowPosFile, FirstStartOrDamagedValuesCentre)
 void WaitForTheFrame(QWidget& w)
 {
     (void)QTest::qWaitFor([&] {
-        return !FrameMargins(&w).isNull()
-            && (!w.isMaximized() || w.frameGeometry() == w.screen()->availableGeometry());
+        return !FrameMargins(&w).isNull() && (!w.isMaximized() || w.frameGeometry() == w.screen()->availableGeometry());
     });
 }
 
@@ -123,8 +119,7 @@ TEST_F(WindowPosFile, MaximisedOrMinimisedWindowComesBackAtItsNormalRectangle)
             EXPECT_EQ(again.windowState(), maximise ? Qt::WindowMaximized : Qt::WindowNoState);
             again.show();
             WaitForTheFrame(again);
-            if (maximise && start < 2)
-                continue;
+            if (maximise && start < 2) continue;
             if (maximise) {
                 again.showNormal();
                 ASSERT_TRUE(QTest::qWaitFor([&] { return !again.isMaximized(); }));
