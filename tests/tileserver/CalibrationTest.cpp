@@ -6,7 +6,6 @@
 
 #include "FakeMapForm.h"
 #include "MapMaker.h"
-#include "RasterSource.h"
 #include "ScriptedPrompter.h"
 #include "TestFiles.h"
 #include "TileServerTesting.h"
@@ -30,10 +29,7 @@ class CalibrationTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string error;
-        auto photo = RasterSource::Open(MarkerGeoTiff(), error), topo = RasterSource::Open(MarkerGeoTiff(), error);
-        ASSERT_TRUE(photo && topo) << error;
-        server = std::make_unique<RunningTileServer>(std::move(photo), std::move(topo), cache.path().toStdString());
+        server = std::make_unique<RunningTileServer>(cache.path().toStdString());
         maker.SetTileLibraryFolder(library.path() + QLatin1Char('/'));
         maker.SetMapsFolder(maps.path() + QLatin1Char('/'));
         maker.SetTileServer(QUrl(QString::fromStdString(server->BaseUrl())));

@@ -11,9 +11,12 @@
 
 #include <QImage>
 
+#include <gtest/gtest.h>
+
 #include <gdal_priv.h>
 
 #include "GdalSupport.h"
+#include "RasterSource.h"
 
 // PROJ: cs2cs +proj=longlat +a=6378137 +b=6356750.321 +to +proj=utm +zone=10 +a=6378137 +b=6356750.321
 const Marker kMarkers[3] = {
@@ -21,6 +24,10 @@ const Marker kMarkers[3] = {
     {-122.3550, 47.6075, 548477.834, 5272876.190},
     {-122.3470, 47.6165, 549070.687, 5273881.459},
 };
+
+RunningTileServer::RunningTileServer(const std::string& cache) : RunningTileServer(MarkerSource(), MarkerSource(), cache)
+{
+}
 
 RunningTileServer::RunningTileServer(std::unique_ptr<TileSource> photo, std::unique_ptr<TileSource> topo,
                                      const std::string& cache, int workers)
@@ -144,6 +151,14 @@ std::string MarkerGeoTiff()
         }
     });
     return path;
+}
+
+std::unique_ptr<TileSource> MarkerSource()
+{
+    std::string error;
+    auto source = RasterSource::Open(MarkerGeoTiff(), error);
+    EXPECT_TRUE(source) << error;
+    return source;
 }
 
 bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx, double& cy)
