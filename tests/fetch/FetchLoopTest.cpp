@@ -119,8 +119,7 @@ TEST_F(FetchLoopTest, StoredTilesArePastedWithinTheFirstTickGifFirstAndDamagedOn
 
     ASSERT_TRUE(Download(3, 2));
 
-    EXPECT_EQ(ticks.count(), 1);
-    EXPECT_EQ(server.RequestCount(), 6);
+    EXPECT_EQ(std::tuple(ticks.count(), server.RequestCount()), std::tuple(1, 6));
     EXPECT_TRUE(OnlyAskedToSave());
     EXPECT_EQ(Square(0, 1, 0), QColor(Qt::red));
     EXPECT_TRUE(Shows(1, 1, X0 + 1, Y0));

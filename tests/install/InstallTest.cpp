@@ -135,8 +135,7 @@ TEST_F(Installed, KeepsItsFilesInThePerUserFolderWhoeverRunsIt)
 {
     QTemporaryDir home;
     const QString runtime = home.filePath("runtime");
-    QDir().mkpath(runtime);
-    ::chmod(QFile::encodeName(runtime).constData(), 0700);
+    ::mkdir(QFile::encodeName(runtime).constData(), 0700);
     QProcessEnvironment environment;
     environment.insert("PATH", qEnvironmentVariable("PATH"));
     environment.insert("HOME", home.path());

@@ -13,12 +13,6 @@
 
 namespace {
 
-void Replace(std::string& text, const std::string& from, const std::string& to)
-{
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-}
-
 std::string Tile(int64_t x) { return TilePath(1, 10, x, 26361); }
 
 TEST(TileServerDeployment, NginxKeepsServingWhileItsTileServersGo)
@@ -39,11 +33,12 @@ TEST(TileServerDeployment, NginxKeepsServingWhileItsTileServersGo)
     std::stringstream site;
     site << std::ifstream(QUILTMAP_NGINX_SITE).rdbuf();
     std::string text = site.str();
-    Replace(text, "listen 8420;", "listen 127.0.0.1:" + std::to_string(ports[0]) + ";");
-    Replace(text, "127.0.0.1:8421", "127.0.0.1:" + std::to_string(ports[1]));
-    Replace(text, "127.0.0.1:8422", "127.0.0.1:" + std::to_string(ports[2]));
-    Replace(text, "/var/cache/nginx", dir);
-    Replace(text, "/var/log/nginx", dir);
+    const std::pair<std::string, std::string> replacements[] = {
+        {"listen 8420;", "listen 127.0.0.1:" + std::to_string(ports[0]) + ";"}, {"127.0.0.1:8421", "127.0.0.1:" + std::to_string(ports[1])},
+        {"127.0.0.1:8422", "127.0.0.1:" + std::to_string(ports[2])}, {"/var/cache/nginx", dir}, {"/var/log/nginx", dir}};
+    for (const auto& [from, to] : replacements)
+        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
     std::ofstream(dir + "/site.conf") << text;
     std::ofstream(dir + "/nginx.conf") << (getuid() == 0 ? "user root;\n" : "") << "pid " << dir << "/nginx.pid;\n"
                                        << "error_log stderr notice;\nevents {}\nhttp {\n"

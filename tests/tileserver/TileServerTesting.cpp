@@ -161,7 +161,7 @@ std::unique_ptr<TileSource> MarkerSource()
     return source;
 }
 
-bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx, double& cy)
+testing::AssertionResult RedCentredAt(const RgbImage& image, double x, double y, int radius)
 {
     double sumX = 0, sumY = 0, weight = 0;
     for (int j = std::max(0, int(y) - radius); j <= std::min(image.Height - 1, int(y) + radius); ++j) {
@@ -172,8 +172,10 @@ bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx
         }
     }
     if (weight < 255)
-        return false;
-    cx = sumX / weight, cy = sumY / weight;
-    return true;
+        return testing::AssertionFailure() << "no red near (" << x << ", " << y << ")";
+    const double cx = sumX / weight, cy = sumY / weight;
+    if (std::abs(cx - x) > 1.0 || std::abs(cy - y) > 1.0)
+        return testing::AssertionFailure() << "red centred at (" << cx << ", " << cy << "), not (" << x << ", " << y << ")";
+    return testing::AssertionSuccess();
 }
 

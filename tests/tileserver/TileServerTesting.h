@@ -7,6 +7,7 @@
 
 #include <QProcess>
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include "RgbImage.h"
@@ -60,8 +61,8 @@ extern const Marker kMarkers[3];
 std::string MarkerGeoTiff();
 std::unique_ptr<TileSource> MarkerSource();
 
-// Where the red of the marker lies within `radius` pixels of (x, y): the centre of its pixels.
-bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx, double& cy);
+// Whether the red within `radius` pixels of (x, y) is centred within a pixel of it.
+testing::AssertionResult RedCentredAt(const RgbImage& image, double x, double y, int radius);
 
 // The embedded map's data, prepared once into the build folder and kept between runs.
 inline std::string EmbeddedDataFolder() { return QUILTMAP_TEST_DATA_FOLDER "/embedded"; }

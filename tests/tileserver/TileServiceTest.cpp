@@ -74,23 +74,19 @@ TEST_F(TileServiceTest, CacheHeadersConditionalRequestsAndHead)
         {"GET", "If-None-Match", "\"other\"", 200},
         {"GET", "If-Modified-Since", modified, 304},
         {"GET", "If-Modified-Since", "yesterday", 200},
-        {"HEAD", "", "", 200},
+        {"HEAD", "If-None-Match", "\"other\"", 200},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Method << " " << c.Header << ": " << c.Value);
         httplib::Client client("127.0.0.1", server.Port());
-        httplib::Headers headers;
-        if (*c.Header)
-            headers.emplace(c.Header, c.Value);
+        const httplib::Headers headers{{c.Header, c.Value}};
         const auto answer = std::string(c.Method) == "HEAD" ? client.Head(Tile(171).c_str(), headers) : client.Get(Tile(171).c_str(), headers);
         ASSERT_TRUE(answer);
         EXPECT_EQ(answer->status, c.Status);
         EXPECT_EQ(std::tuple(answer->get_header_value("ETag"), answer->get_header_value("Last-Modified"), answer->get_header_value("Cache-Control")),
                   std::tuple(etag, modified, "public, max-age=604800"));
         EXPECT_EQ(answer->body, c.Status == 200 && *c.Method == 'G' ? first->body : "");
-        if (*c.Method == 'H') {
-            EXPECT_EQ(answer->get_header_value("Content-Length"), std::to_string(first->body.size()));
-        }
+        EXPECT_TRUE(*c.Method == 'G' || answer->get_header_value("Content-Length") == std::to_string(first->body.size()));
     }
     EXPECT_EQ(server.Get("/tile.ashx?T=9")->get_header_value("Cache-Control"), "no-store");
 }
@@ -171,8 +167,7 @@ TEST(TileServerProcess, DrainsOnSigterm)
     const bool ended = server.waitForFinished(60000);
     upstream.stop();
     upstreamThread.join();
-    ASSERT_TRUE(*inFlight);
-    EXPECT_EQ((*inFlight)->status, 502);
+    EXPECT_TRUE(*inFlight && (*inFlight)->status == 502);
     EXPECT_FALSE(QFileInfo::exists(cache.path() + "/tiles"));
     EXPECT_TRUE(ended && server.exitStatus() == QProcess::NormalExit && server.exitCode() == 0) << server.exitCode();
 }
