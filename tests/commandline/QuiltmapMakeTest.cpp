@@ -32,13 +32,9 @@ protected:
         OverrideProgramFolder(program.path());
         qputenv("WINEPREFIX", (program.path() + "/no-wine").toUtf8());   // no Corvane32
     }
-    void TearDown() override
-    {
-        OverrideProgramFolder(QString());
-        qunsetenv("WINEPREFIX");
-    }
+    void TearDown() override { OverrideProgramFolder(QString()), qunsetenv("WINEPREFIX"); }
 
-    Outcome Make(QStringList arguments, bool terminal = false, bool withServer = true)
+    Outcome Make(QStringList arguments, bool withServer = true)
     {
         if (withServer)
             arguments << "--tile-server" << server.BaseUrl().toString();
@@ -46,7 +42,6 @@ protected:
         MakeOutput output;
         output.Out = [&run](const QString& text) { run.out += text; };
         output.Err = [&run](const QString& text) { run.err += text; };
-        output.ErrIsTerminal = terminal;
         run.status = RunQuiltmapMake(arguments, output);
         return run;
     }
@@ -54,9 +49,7 @@ protected:
     // The grid the window would make of the same choices (2 x 2 at 4 m, photo, centre).
     TileGrid SeattleGrid()
     {
-        ListChoices lists;
-        lists.ScaleIndex = 2;
-        lists.WidthIndex = lists.HeightIndex = 1;
+        ListChoices lists{2, 1, 1, 0, true};
         MapRequest request;
         TileGrid grid;
         EXPECT_TRUE(BuildTileGrid(lists, 47 + 36.37 / 60, -(122 + 21.07 / 60), request, grid));
@@ -88,13 +81,10 @@ TEST_F(QuiltmapMakeTest, BadArgumentsAreRefusedWithTheUsageAndNothingIsTouched)
         {{"--lat", "47", "--long", "122", "--bogus"}, "Unknown option 'bogus'."},
     };
     for (const auto& c : cases) {
-        const Outcome run = Make(c.arguments, false, false);
-        const QString joined = c.arguments.join(' ');
-        EXPECT_EQ(run.status, MakeBadArguments) << joined.toStdString();
-        EXPECT_TRUE(run.err.startsWith("quiltmap-make: ")) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(c.message)) << joined.toStdString() << "\n" << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains("\n\nUsage: quiltmap-make (--lat DD.MM.HH")) << joined.toStdString();
-        EXPECT_TRUE(run.out.isEmpty());
+        const Outcome run = Make(c.arguments, false);
+        EXPECT_TRUE(run.status == MakeBadArguments && run.out.isEmpty() && run.err.startsWith("quiltmap-make: ") &&
+                    run.err.contains(c.message) && run.err.contains("\n\nUsage: quiltmap-make (--lat DD.MM.HH"))
+            << c.arguments.join(' ').toStdString() << "\n" << run.err.toStdString();
     }
     EXPECT_EQ(server.RequestCount(), 0);
     EXPECT_FALSE(QFileInfo::exists(maps));
@@ -105,13 +95,11 @@ TEST_F(QuiltmapMakeTest, MakesTheMapFromTheTileLibraryWithoutTheServer)
 {
     const TileGrid grid = SeattleGrid();
     CacheTiles(grid);
-    const Outcome run = Make(Seattle, false, false);
-    EXPECT_EQ(run.status, MakeOk) << run.err.toStdString();
+    const Outcome run = Make(Seattle, false);
     // The window's default description: the texts as typed.
     const QString base = maps + "47.36.37N122.21.07 (centre)";
-    EXPECT_EQ(run.out, base + ".JPG\n");
-    EXPECT_EQ(run.err, "tile 1 of 4\ntile 2 of 4\ntile 3 of 4\ntile 4 of 4\n");
-    EXPECT_EQ(server.RequestCount(), 0);
+    EXPECT_EQ(std::tuple(run.status, run.out, run.err, server.RequestCount()),
+              std::tuple(MakeOk, base + ".JPG\n", "tile 1 of 4\ntile 2 of 4\ntile 3 of 4\ntile 4 of 4\n", 0));
 
     QString north, west, south, east;
     FormatLatLong(grid.TopRight.Latitude, grid.BottomLeft.Longitude, north, west);
@@ -126,13 +114,9 @@ TEST_F(QuiltmapMakeTest, AnExistingMapIsKeptWithoutOverwrite)
     CacheTiles(SeattleGrid());
     ASSERT_TRUE(WriteFile(maps + "Home.INF", "old"));
     const Outcome refused = Make(Seattle + QStringList{"--description", "Home"});
-    EXPECT_EQ(refused.status, MakeMapExists);
-    EXPECT_TRUE(refused.err.contains("a map called 'Home' already exists")) << refused.err.toStdString();
-    EXPECT_EQ(ReadFile(maps + "Home.INF"), "old");
-    EXPECT_FALSE(QFileInfo::exists(maps + "Home.JPG"));
-
-    const Outcome replaced = Make(Seattle + QStringList{"--description", "Home", "--overwrite"});
-    EXPECT_EQ(replaced.status, MakeOk);
+    EXPECT_TRUE(refused.status == MakeMapExists && refused.err.contains("a map called 'Home' already exists")) << refused.err.toStdString();
+    EXPECT_TRUE(ReadFile(maps + "Home.INF") == "old" && !QFileInfo::exists(maps + "Home.JPG"));
+    EXPECT_EQ(Make(Seattle + QStringList{"--description", "Home", "--overwrite"}).status, MakeOk);
     EXPECT_TRUE(ReadFile(maps + "Home.INF").endsWith("Home\r\n"));
 }
 
@@ -160,11 +144,9 @@ TEST_F(QuiltmapMakeTest, MissingTilesAndFailuresAlike)
         if (c.failing.empty()) failing.SetDefaultAnswer(TileAnswer::Status(500));
         QDir(library).removeRecursively();
         const Outcome run = Make(Seattle.mid(0, 4) + QStringList{"--metres", "4"} + c.more + QStringList{"--description", "Home", "--quiet", "--tile-server",
-                                                                  failing.BaseUrl().toString()}, false, false);
-        EXPECT_EQ(run.status, c.status) << run.err.toStdString();
+                                                                  failing.BaseUrl().toString()}, false);
+        EXPECT_TRUE(run.status == c.status && run.err.contains(c.said) && ReadFile(maps + "Home.INF").endsWith(c.inf)) << run.err.toStdString();
         EXPECT_EQ(failing.RequestCount(), c.requests);
-        EXPECT_TRUE(run.err.contains(c.said)) << run.err.toStdString();
-        EXPECT_TRUE(ReadFile(maps + "Home.INF").endsWith(c.inf));
     }
 }
 
@@ -177,8 +159,7 @@ TEST_F(QuiltmapMakeTest, LocatorMapsAndGisFiles)
         const Outcome run = Make(QStringList{"--locator", setting ? "fn31PR47" : "FN31pr47", "--tiles", "1x1", "--quiet"} +
                                  (setting ? QStringList{} : QStringList{"--description", "Gis", "--gis-files"}));
         const QString name = maps + (setting ? "FN31pr47" : "Gis");
-        EXPECT_EQ(run.status, MakeOk) << run.err.toStdString();
-        EXPECT_EQ(run.out, name + ".JPG\n");
+        EXPECT_EQ(std::tuple(run.status, run.out), std::tuple(MakeOk, name + ".JPG\n")) << run.err.toStdString();
         for (const char* extension : {".JGW", ".PRJ", ".KML", ".JPG.aux.xml"})
             EXPECT_TRUE(QFileInfo::exists(name + extension)) << extension;
         EXPECT_TRUE(ReadFile(name + ".INF").endsWith(setting ? "\r\nFN31pr47\r\n" : "\r\nGis\r\n"));
@@ -195,8 +176,7 @@ TEST_F(QuiltmapMakeTest, UnwritableMapsFolderFails)
 {
     ASSERT_TRUE(WriteFile(program.path() + "/file", "x"));
     const Outcome run = Make(Seattle + QStringList{"--maps", program.path() + "/file/maps", "--quiet"});
-    EXPECT_EQ(run.status, MakeFailed);
-    EXPECT_TRUE(run.err.contains("cannot create the maps folder")) << run.err.toStdString();
+    EXPECT_TRUE(run.status == MakeFailed && run.err.contains("cannot create the maps folder")) << run.err.toStdString();
     EXPECT_EQ(server.RequestCount(), 0);
 }
 

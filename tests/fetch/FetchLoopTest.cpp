@@ -26,16 +26,10 @@ using Kind = ScriptedPrompter::Kind;
 constexpr int X0 = 622;
 constexpr int Y0 = 5500;
 const QColor Blank(Qt::white);
+const QString SaveQuestion = "Do you want to save the map?";
 
-QString Query(int x, int y)
-{
-    return QStringLiteral("T=1&S=12&X=%1&Y=%2&Z=13").arg(x).arg(y);
-}
-
-QString TileName(int x, int y, const char* extension)
-{
-    return QStringLiteral("1-12-13-%1-%2.%3").arg(x).arg(y).arg(QLatin1String(extension));
-}
+QString Query(int x, int y) { return QString("T=1&S=12&X=%1&Y=%2&Z=13").arg(x).arg(y); }
+QString TileName(int x, int y, const char* extension) { return QString("1-12-13-%1-%2.%3").arg(x).arg(y).arg(extension); }
 
 // A 1x1 red GIF of 35 bytes, padded after its end to `size` bytes.
 QByteArray PaddedGif(int size)
@@ -69,7 +63,7 @@ protected:
     bool Download(MapMaker& maker, int wide, int high, bool wait = true)
     {
         MapRequest request;
-        request.TilesWide = int16_t(wide), request.TilesHigh = int16_t(high), request.Description = QStringLiteral("Lake Union");
+        request.TilesWide = int16_t(wide), request.TilesHigh = int16_t(high), request.Description = "Lake Union";
         TileGrid grid;
         grid.ScaleCode = 12, grid.FirstTileX = X0, grid.FirstTileY = Y0, grid.Zone = 13;
         grid.BottomLeft.Latitude = 47.605432, grid.BottomLeft.Longitude = -122.351234;
@@ -81,19 +75,9 @@ protected:
 
     QStringList Files() const { return QDir(library.path()).entryList(QDir::Files | QDir::Hidden); }
     // A pixel of a tile's square, rows counted from the top of the map; the middle by default.
-    QColor Square(int column, int row, int offset = 100)
-    {
-        return maker.Picture().Map().pixelColor(column * 200 + offset, row * 200 + offset);
-    }
-    bool Shows(int column, int row, int x, int y)
-    {
-        return TestTileServer::Near(Square(column, row), TestTileServer::TileColour(x, y));
-    }
-    bool OnlyAskedToSave() const
-    {
-        return prompter.Log.size() == 1 &&
-               prompter.Texts(Kind::YesNo) == std::vector<QString>{"Do you want to save the map?"};
-    }
+    QColor Square(int column, int row, int offset = 100) { return maker.Picture().Map().pixelColor(column * 200 + offset, row * 200 + offset); }
+    bool Shows(int column, int row, int x, int y) { return TestTileServer::Near(Square(column, row), TestTileServer::TileColour(x, y)); }
+    bool OnlyAskedToSave() const { return prompter.Log.size() == 1 && prompter.Texts(Kind::YesNo) == std::vector<QString>{SaveQuestion}; }
 
     TestTileServer server;   // outlives the maker, whose connections it serves
     QTemporaryDir library;
@@ -114,15 +98,14 @@ TEST_F(FetchLoopTest, TakesRowsFromTheTopWestToEastComposesThemAndSaves)
 
     EXPECT_EQ(server.Queries(), (std::vector<QString>{Query(X0, Y0 + 1), Query(X0 + 1, Y0 + 1),
                                                       Query(X0, Y0), Query(X0 + 1, Y0)}));
-    EXPECT_EQ(server.Requests().front().UserAgent, QStringLiteral("Quiltmap/1.0.0"));
+    EXPECT_EQ(server.Requests().front().UserAgent, "Quiltmap/1.0.0");
     for (int column = 0; column < 2; ++column)
         for (int row = 0; row < 2; ++row)
             EXPECT_TRUE(Shows(column, row, X0 + column, Y0 + 1 - row)) << column << "," << row;
-    EXPECT_EQ(form.Progress, (std::vector<QString>{"tile 1 of 4", "tile 2 of 4", "tile 3 of 4",
-                                                   "tile 4 of 4", ""}));
-    EXPECT_EQ(prompter.Texts(Kind::YesNo), std::vector<QString>{"Do you want to save the map?"});
+    EXPECT_EQ(form.Progress, (std::vector<QString>{"tile 1 of 4", "tile 2 of 4", "tile 3 of 4", "tile 4 of 4", ""}));
+    EXPECT_EQ(prompter.Texts(Kind::YesNo), std::vector<QString>{SaveQuestion});
     ASSERT_EQ(saved.count(), 1);
-    EXPECT_EQ(ReadFile(maps.filePath(QStringLiteral("Lake Union.INF"))),
+    EXPECT_EQ(ReadFile(maps.filePath("Lake Union.INF")),
               "122.21.074W,47.39.059N\r\n122.17.059W,47.36.326N\r\nLake Union\r\n");
 }
 
@@ -136,8 +119,7 @@ TEST_F(FetchLoopTest, StoredTilesArePastedWithinTheFirstTickGifFirstAndDamagedOn
 
     ASSERT_TRUE(Download(3, 2));
 
-    EXPECT_EQ(ticks.count(), 1);
-    EXPECT_EQ(server.RequestCount(), 6);
+    EXPECT_EQ(std::tuple(ticks.count(), server.RequestCount()), std::tuple(1, 6));
     EXPECT_TRUE(OnlyAskedToSave());
     EXPECT_EQ(Square(0, 1, 0), QColor(Qt::red));
     EXPECT_TRUE(Shows(1, 1, X0 + 1, Y0));
@@ -200,10 +182,8 @@ TEST_F(FetchLoopTest, FailedTilesAreSkippedWithTheTimedBoxAndTheNextOneFetched)
 
     ASSERT_EQ(prompter.Log.size(), 5u);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(prompter.Log[i].kind, Kind::Timed);
-        EXPECT_TRUE(prompter.Log[i].text.startsWith(QLatin1String(cases[i].second)))
-            << prompter.Log[i].text.toStdString();
-        EXPECT_EQ(prompter.Log[i].seconds, 5);
+        EXPECT_TRUE(prompter.Log[i].text.startsWith(cases[i].second)) << prompter.Log[i].text.toStdString();
+        EXPECT_EQ(std::tuple(prompter.Log[i].kind, prompter.Log[i].seconds), std::tuple(Kind::Timed, 5));
     }
     EXPECT_EQ(Files(), QStringList{TileName(X0 + 4, Y0, "JPG")});
 }
@@ -231,10 +211,9 @@ TEST_F(FetchLoopTest, ATransferErrorShowsTheSelfClosingBoxAndTheLoopWaitsForIt)
     SetTimedMsgBoxTickInterval(0);
 
     EXPECT_EQ(text, "An error occurred - 404 Not Found\n\n(This message box will close in 5 seconds.)");
-    EXPECT_EQ(title, "Quiltmap");
     EXPECT_EQ(requestsWhileOpen, 1) << "the next tile was asked for while the box was open";
-    EXPECT_EQ(server.RequestCount(), 2);
-    EXPECT_EQ(question, "Do you want to save the map?");
+    EXPECT_EQ(std::tuple(title, server.RequestCount()), std::tuple("Quiltmap", 2));
+    EXPECT_EQ(question, SaveQuestion);
 }
 
 TEST_F(FetchLoopTest, CancelDuringARequestAsksNothingAndTheNextDownloadWorks)
@@ -246,12 +225,9 @@ TEST_F(FetchLoopTest, CancelDuringARequestAsksNothingAndTheNextDownloadWorks)
 
     maker.PressOk();
 
-    EXPECT_EQ(form.DownloadCaption, QStringLiteral("&Download"));
-    EXPECT_TRUE(form.InputsEnabled);
-    EXPECT_EQ(ended.count(), 1);
-    EXPECT_EQ(form.Progress.back(), QString());
-    EXPECT_EQ(form.Statuses.back(), QStringLiteral("Download cancelled."));
-    EXPECT_TRUE(prompter.Log.empty());
+    EXPECT_EQ(std::tie(form.DownloadCaption, form.InputsEnabled, form.Progress.back(), form.Statuses.back()),
+              std::make_tuple("&Download", true, "", "Download cancelled."));
+    EXPECT_TRUE(ended.count() == 1 && prompter.Log.empty());
 
     server.SetDefaultAnswer(TileAnswer::Jpeg());
     ASSERT_TRUE(Download(1, 1));

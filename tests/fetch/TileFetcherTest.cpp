@@ -11,10 +11,7 @@
 
 namespace {
 
-TileAddress Tile(int x)
-{
-    return {1, 12, 13, x, 5500};
-}
+TileAddress Tile(int x) { return {1, 12, 13, x, 5500}; }
 
 class TileFetcherTest : public ::testing::Test {
 protected:
@@ -49,8 +46,7 @@ TEST_F(TileFetcherTest, KeepsToTheLimitInPriorityOrderAndDropsWhatIsNoLongerWant
 
     fetcher.KeepOnly({Tile(0), Tile(1), Tile(5), Tile(6)});   // 2 to 4 scrolled out of view
     ASSERT_TRUE(QTest::qWaitFor([this] { return server.RequestCount() == 6; }, 20000));
-    EXPECT_EQ(fetcher.Running(), 4);                           // 0 and 1 took the freed room
-    EXPECT_EQ(fetcher.Waiting(), 0);
+    EXPECT_EQ(std::tuple(fetcher.Running(), fetcher.Waiting()), std::tuple(4, 0));   // 0 and 1 took the freed room
     fetcher.Cancel(Tile(6));
     EXPECT_EQ(fetcher.Running(), 3);
 
@@ -68,14 +64,14 @@ TEST_F(TileFetcherTest, KeepsToTheLimitInPriorityOrderAndDropsWhatIsNoLongerWant
 // The library answers first; a hung request times out; a stand-in answer is shown but not kept.
 TEST_F(TileFetcherTest, LibraryFirstTimeOutAndShortLivedTilesAreNotKept)
 {
-    ASSERT_TRUE(WriteFile(library.filePath(QStringLiteral("1-12-13-0-5500.JPG")), TestTileServer::JpegTile(0, 0)));
+    ASSERT_TRUE(WriteFile(library.filePath("1-12-13-0-5500.JPG"), TestTileServer::JpegTile(0, 0)));
     server.SetAnswer(1, 5500, TileAnswer::Hung());
     const struct { const char* cacheControl; bool kept; } answers[] = {
         {"public, max-age=600", false}, {"max-age=30", false}, {"max-age=601", true}, {"", true},
         {"no-cache, MAX-AGE=0", false},
     };
     for (int i = 0; i < int(std::size(answers)); ++i)
-        server.SetAnswer(2 + i, 5500, TileAnswer::Jpeg().WithCacheControl(answers[i].cacheControl));
+        server.SetAnswer(2 + i, 5500, TileAnswer::Jpeg(answers[i].cacheControl));
     fetcher.SetMaxRequests(8);
     fetcher.SetTimeout(3000);
 
@@ -91,13 +87,11 @@ TEST_F(TileFetcherTest, LibraryFirstTimeOutAndShortLivedTilesAreNotKept)
     EXPECT_EQ(server.RequestCount(), 6);
     for (const FetchedTile& tile : done) {
         if (tile.Tile.X == 1) {
-            EXPECT_EQ(tile.Result, FetchedTile::Outcome::TransferFailed);
-            EXPECT_EQ(tile.ErrorCode, Inet::TimeoutCode);
+            EXPECT_EQ(std::tuple(tile.Result, tile.ErrorCode), std::tuple(FetchedTile::Outcome::TransferFailed, Inet::TimeoutCode));
         } else if (tile.Tile.X >= 2) {
-            SCOPED_TRACE(answers[tile.Tile.X - 2].cacheControl);
-            EXPECT_EQ(tile.Result, FetchedTile::Outcome::Picture);
-            EXPECT_EQ(tile.Stored, answers[tile.Tile.X - 2].kept);
-            EXPECT_EQ(Stored(int(tile.Tile.X)), answers[tile.Tile.X - 2].kept);
+            const auto& answer = answers[tile.Tile.X - 2];
+            EXPECT_EQ(std::tuple(tile.Result, tile.Stored, Stored(int(tile.Tile.X))), std::tuple(FetchedTile::Outcome::Picture, answer.kept, answer.kept))
+                << answer.cacheControl;
         }
     }
 }

@@ -19,8 +19,7 @@ using Kind = ScriptedPrompter::Kind;
 
 TEST(TileUrl, KeepsTheServersPathWithoutDoubleSlashes)
 {
-    EXPECT_EQ(TileUrl(QUrl(QStringLiteral("https://h:9/t//")), {1, 10, 60, 2500, 22000}).toString(),
-              QStringLiteral("https://h:9/t/tile.ashx?T=1&S=10&X=2500&Y=22000&Z=60"));
+    EXPECT_EQ(TileUrl(QUrl("https://h:9/t//"), {1, 10, 60, 2500, 22000}).toString(), "https://h:9/t/tile.ashx?T=1&S=10&X=2500&Y=22000&Z=60");
 }
 
 TEST(TileServerEndpoint, EnvironmentThenSettingThenDefault)
@@ -33,8 +32,7 @@ TEST(TileServerEndpoint, EnvironmentThenSettingThenDefault)
         {"http://setting.example.org", "   ", "http://setting.example.org"},
     };
     for (const auto& [setting, environment, expected] : cases)
-        EXPECT_EQ(ResolveTileServer(QLatin1String(setting), QLatin1String(environment)).toString(),
-                  QLatin1String(expected))
+        EXPECT_EQ(ResolveTileServer(QLatin1String(setting), QLatin1String(environment)).toString(), QLatin1String(expected))
             << "setting '" << setting << "' environment '" << environment << "'";
 }
 
@@ -90,14 +88,10 @@ TEST_F(ClearTileLibraryTest, EmptyFolderOnlySaysSoAndAFullOneKeepsOnlyItsSubfold
     maker.ClearTileLibrary();
 
     EXPECT_EQ(prompter.Texts(Kind::Inform),
-              (std::vector<QString>{"There aren't any tiles in the 'Tile Library' folder.",
-                                    "The tiles have been deleted."}));
-    EXPECT_EQ(prompter.Texts(Kind::YesNo),
-              std::vector<QString>{"Do you really want to delete all the tiles in the 'Tile Library' folder?"});
-    EXPECT_EQ(QDir(library.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-              QStringList{"sub"});
-    EXPECT_TRUE(QFile::exists(Tile("sub/1-10-1-1-1.JPG")));
-    EXPECT_FALSE(form.Busy);
+              (std::vector<QString>{"There aren't any tiles in the 'Tile Library' folder.", "The tiles have been deleted."}));
+    EXPECT_EQ(prompter.Texts(Kind::YesNo), std::vector<QString>{"Do you really want to delete all the tiles in the 'Tile Library' folder?"});
+    EXPECT_EQ(QDir(library.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"sub"});
+    EXPECT_TRUE(QFile::exists(Tile("sub/1-10-1-1-1.JPG")) && !form.Busy);
 }
 
 TEST_F(ClearTileLibraryTest, FilesThatStayAreCountedNotClaimedDeleted)

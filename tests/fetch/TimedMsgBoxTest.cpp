@@ -69,8 +69,7 @@ TEST(TimedMsgBoxTest, CountsDownAndPressesTheButtonWithTheGivenIdUnlessAnsweredF
         int seconds = c.Seconds;
         EXPECT_EQ(ShowTimedMsgBox(nullptr, Message, 64, Id::Cancel, "Quiltmap", c.Countdown, seconds,
                                   "\r\n\r\n(This message box will close in ", " seconds.)"), Id::Ok);
-        EXPECT_EQ(seconds, c.SecondsAfter);
-        EXPECT_EQ(watch.icon, QMessageBox::Information);
+        EXPECT_EQ(std::tuple(seconds, watch.icon), std::tuple(c.SecondsAfter, QMessageBox::Information));
         EXPECT_EQ(watch.texts.mid(0, c.Texts.size()), c.Texts);
         EXPECT_EQ(std::pair(watch.textAtClick, watch.clicks), std::pair(c.TextAtClick, 1));
         EXPECT_EQ(TimedMsgBoxWindow(), nullptr);

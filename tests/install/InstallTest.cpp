@@ -30,15 +30,9 @@ RunResult RunTool(const QString& program, const QStringList& arguments, const QP
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(BuildDir);
     process.start(program, arguments);
-    RunResult result;
-    if (!process.waitForStarted() || !process.waitForFinished(300000)) {
-        result.Output = program + QStringLiteral(": ") + process.errorString();
-        return result;
-    }
-    result.Output = QString::fromLocal8Bit(process.readAll());
-    if (process.exitStatus() == QProcess::NormalExit)
-        result.Code = process.exitCode();
-    return result;
+    if (!process.waitForStarted() || !process.waitForFinished(300000))
+        return {-1, program + ": " + process.errorString()};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromLocal8Bit(process.readAll())};
 }
 
 // Every file and link below root, relative to it, sorted.
@@ -128,11 +122,8 @@ TEST_F(Installed, LaunchersStartTheInstalledProgramsWhichFindTheirHelp)
     for (const auto& launcher : launchers) {
         if (!install.Holds(launcher.File))
             continue;  // built without the tile server
-        QString command;
-        for (const QString& line : QString::fromUtf8(ReadFile(install.Dest + u'/' + launcher.File)).split(u'\n')) {
-            if (line.startsWith(launcher.Key))
-                command = line.mid(launcher.Key.size()).section(u' ', 0, 0);
-        }
+        const QRegularExpression key("^" + launcher.Key + "(\\S*)", QRegularExpression::MultilineOption);
+        const QString command = key.match(QString::fromUtf8(ReadFile(install.Dest + u'/' + launcher.File))).captured(1);
         EXPECT_EQ(command, launcher.Program) << launcher.File.toStdString();
         EXPECT_TRUE(QFileInfo(install.Dest + command).isExecutable()) << command.toStdString();
     }
@@ -144,8 +135,7 @@ TEST_F(Installed, KeepsItsFilesInThePerUserFolderWhoeverRunsIt)
 {
     QTemporaryDir home;
     const QString runtime = home.filePath("runtime");
-    QDir().mkpath(runtime);
-    ::chmod(QFile::encodeName(runtime).constData(), 0700);
+    ::mkdir(QFile::encodeName(runtime).constData(), 0700);
     QProcessEnvironment environment;
     environment.insert("PATH", qEnvironmentVariable("PATH"));
     environment.insert("HOME", home.path());

@@ -8,11 +8,7 @@
 #include <httplib.h>
 
 TestTileServer::TestTileServer() = default;
-
-TestTileServer::~TestTileServer()
-{
-    Stop();
-}
+TestTileServer::~TestTileServer() { Stop(); }
 
 bool TestTileServer::Start()
 {
@@ -119,8 +115,7 @@ int TestTileServer::ActiveCount() const
 
 QColor TestTileServer::TileColour(int x, int y)
 {
-    const int ux = ((x % 4) + 4) % 4;
-    const int uy = ((y % 4) + 4) % 4;
+    const int ux = ((x % 4) + 4) % 4, uy = ((y % 4) + 4) % 4;
     return QColor(30 + 60 * ux, 30 + 60 * uy, 210 - 30 * ux - 20 * uy);
 }
 

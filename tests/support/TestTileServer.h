@@ -25,15 +25,8 @@ struct TileAnswer {
     QByteArray Bytes;
     std::string CacheControl;   // sent as Cache-Control when not empty
 
-    TileAnswer WithCacheControl(std::string value) const
-    {
-        TileAnswer answer = *this;
-        answer.CacheControl = std::move(value);
-        return answer;
-    }
-
     // A 200x200 JPEG in the tile's colour (TestTileServer::JpegTile).
-    static TileAnswer Jpeg() { return {}; }
+    static TileAnswer Jpeg(std::string cacheControl = {}) { return {Kind::Jpeg, 200, {}, std::move(cacheControl)}; }
     // Exactly these bytes, status 200.
     static TileAnswer Body(QByteArray bytes) { return {Kind::Body, 200, std::move(bytes), {}}; }
     static TileAnswer Status(int code) { return {Kind::Status, code, {}, {}}; }

@@ -60,10 +60,8 @@ TEST(SourceChain, HandsOverSkipsAndTriesAgain)
         const Log before = log;
         RgbImage image;
         const SourceChain::Drawn drawn = chain.Render({1, 14, 10, 171, 1647}, image);
-        EXPECT_EQ(first->Asked > asked, step.AAsked);
-        EXPECT_EQ(drawn.Source, step.DrawnBy);
-        EXPECT_EQ(drawn.Result.Ok, *step.DrawnBy != 0) << drawn.Result.Error;
-        EXPECT_EQ(drawn.Final, step.Final);
+        EXPECT_EQ(std::tuple(first->Asked > asked, drawn.Source, drawn.Result.Ok, drawn.Final),
+                  std::tuple(step.AAsked, step.DrawnBy, *step.DrawnBy != 0, step.Final)) << drawn.Result.Error;
         Log expected = before;
         if (step.Logs)
             expected.push_back(step.Logs);

@@ -11,9 +11,12 @@
 
 #include <QImage>
 
+#include <gtest/gtest.h>
+
 #include <gdal_priv.h>
 
 #include "GdalSupport.h"
+#include "RasterSource.h"
 
 // PROJ: cs2cs +proj=longlat +a=6378137 +b=6356750.321 +to +proj=utm +zone=10 +a=6378137 +b=6356750.321
 const Marker kMarkers[3] = {
@@ -21,6 +24,10 @@ const Marker kMarkers[3] = {
     {-122.3550, 47.6075, 548477.834, 5272876.190},
     {-122.3470, 47.6165, 549070.687, 5273881.459},
 };
+
+RunningTileServer::RunningTileServer(const std::string& cache) : RunningTileServer(MarkerSource(), MarkerSource(), cache)
+{
+}
 
 RunningTileServer::RunningTileServer(std::unique_ptr<TileSource> photo, std::unique_ptr<TileSource> topo,
                                      const std::string& cache, int workers)
@@ -146,7 +153,15 @@ std::string MarkerGeoTiff()
     return path;
 }
 
-bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx, double& cy)
+std::unique_ptr<TileSource> MarkerSource()
+{
+    std::string error;
+    auto source = RasterSource::Open(MarkerGeoTiff(), error);
+    EXPECT_TRUE(source) << error;
+    return source;
+}
+
+testing::AssertionResult RedCentredAt(const RgbImage& image, double x, double y, int radius)
 {
     double sumX = 0, sumY = 0, weight = 0;
     for (int j = std::max(0, int(y) - radius); j <= std::min(image.Height - 1, int(y) + radius); ++j) {
@@ -157,8 +172,10 @@ bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx
         }
     }
     if (weight < 255)
-        return false;
-    cx = sumX / weight, cy = sumY / weight;
-    return true;
+        return testing::AssertionFailure() << "no red near (" << x << ", " << y << ")";
+    const double cx = sumX / weight, cy = sumY / weight;
+    if (std::abs(cx - x) > 1.0 || std::abs(cy - y) > 1.0)
+        return testing::AssertionFailure() << "red centred at (" << cx << ", " << cy << "), not (" << x << ", " << y << ")";
+    return testing::AssertionSuccess();
 }
 

@@ -7,15 +7,18 @@
 
 #include <QProcess>
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include "RgbImage.h"
 #include "TileHttpServer.h"
 #include "TileService.h"
 
-// A tile server over the given sources, on 127.0.0.1 at a free port, for one test.
+// A tile server over the given sources (the marker GeoTIFF by default), on 127.0.0.1 at a free
+// port, for one test.
 class RunningTileServer {
 public:
+    explicit RunningTileServer(const std::string& cache);
     RunningTileServer(std::unique_ptr<TileSource> photo, std::unique_ptr<TileSource> topo, const std::string& cache,
                       int workers = 2);
     RunningTileServer(std::unique_ptr<SourceChain> photo, std::unique_ptr<SourceChain> topo, const std::string& cache,
@@ -56,9 +59,10 @@ struct Marker {
 };
 extern const Marker kMarkers[3];
 std::string MarkerGeoTiff();
+std::unique_ptr<TileSource> MarkerSource();
 
-// Where the red of the marker lies within `radius` pixels of (x, y): the centre of its pixels.
-bool RedCentre(const RgbImage& image, double x, double y, int radius, double& cx, double& cy);
+// Whether the red within `radius` pixels of (x, y) is centred within a pixel of it.
+testing::AssertionResult RedCentredAt(const RgbImage& image, double x, double y, int radius);
 
 // The embedded map's data, prepared once into the build folder and kept between runs.
 inline std::string EmbeddedDataFolder() { return QUILTMAP_TEST_DATA_FOLDER "/embedded"; }
