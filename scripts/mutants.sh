@@ -62,6 +62,8 @@ mutant last-row-dropped src/map/MapMaker.cpp fetch \
     'if (Grid.Row < 0) {' 'if (Grid.Row <= 0) {'
 mutant failures-alike-late src/map/MapMaker.cpp fetch \
     'if (FailuresInARow >= FailuresAlike && !AskedToGoOn' 'if (FailuresInARow > FailuresAlike && !AskedToGoOn'
+mutant grid-squares-ignored src/map/MapMaker.cpp fetch \
+    'if (GridSquares) {' 'if (false) {'
 # --- saving a map
 mutant save-without-deferral src/map/MapSaver.cpp compose \
     'const TerminationDeferral deferral;' '// no deferral'

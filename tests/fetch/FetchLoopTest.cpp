@@ -235,4 +235,23 @@ TEST_F(FetchLoopTest, CancelDuringARequestAsksNothingAndTheNextDownloadWorks)
     EXPECT_TRUE(OnlyAskedToSave());
 }
 
+// 2x2 tiles at 1 m centred on 47 N 122 W: the meridian of 122 W, a square edge, crosses column 225
+// near the map's top. The squares go into the map only when asked; off, the tiles are untouched.
+TEST_F(FetchLoopTest, GridSquaresGoIntoTheFinishedMapOnlyWhenAsked)
+{
+    MapRequest request;
+    TileGrid grid;
+    ASSERT_TRUE(BuildTileGrid(ListChoices{.ScaleIndex = 0, .WidthIndex = 1, .HeightIndex = 1}, 47, -122, request, grid));
+    for (const bool on : {false, true}) {
+        maker.SetDrawGridSquares(on);
+        QSignalSpy ended(&maker, &MapMaker::DownloadEnded);
+        maker.BeginDownload(request, grid);
+        ASSERT_TRUE(ended.wait(20000));
+        const QColor tile = TestTileServer::TileColour(grid.FirstTileX + 1, grid.FirstTileY + 1);
+        int changed = 0;
+        for (int x = 200; x < 400; ++x) changed += !TestTileServer::Near(maker.Picture().Map().pixelColor(x, 100), tile);
+        EXPECT_EQ(std::tuple(changed > 0, maker.Picture().Map().pixelColor(225, 100).blue() < 100), std::tuple(on, on));
+    }
+}
+
 }  // namespace
